@@ -1,0 +1,52 @@
+#include "core/textformat.h"
+
+#include <gtest/gtest.h>
+
+namespace plk {
+namespace {
+
+constexpr NumberFormat kPoint{'.'};
+constexpr NumberFormat kComma{','};
+
+TEST(FormatFixed, PadsToWidthWithLocaleSeparator) {
+  EXPECT_EQ(formatFixed(10.0, 5, 1, kPoint), " 10.0");
+  EXPECT_EQ(formatFixed(200.0, 5, 1, kPoint), "200.0");
+  EXPECT_EQ(formatFixed(12.25, 10, 2, kComma), "     12,25");
+  EXPECT_EQ(formatFixed(-3.5, 5, 1, kComma), " -3,5");
+}
+
+TEST(FormatGeneral, ShortestFormUpToFifteenDigits) {
+  EXPECT_EQ(formatGeneral(12.0, kPoint), "12");
+  EXPECT_EQ(formatGeneral(12.5, kPoint), "12.5");
+  EXPECT_EQ(formatGeneral(12.5, kComma), "12,5");
+  EXPECT_EQ(formatGeneral(0.0, kPoint), "0");
+  EXPECT_EQ(formatGeneral(-0.25, kPoint), "-0.25");
+  EXPECT_EQ(formatGeneral(0.1 + 0.2, kPoint), "0.3");
+  EXPECT_EQ(formatGeneral(1.0 / 3.0, kPoint), "0.333333333333333");
+  EXPECT_EQ(formatGeneral(0.00001, kPoint), "0.00001");
+  EXPECT_EQ(formatGeneral(0.000001, kPoint), "1E-6");
+  EXPECT_EQ(formatGeneral(1.5e20, kComma), "1,5E20");
+  EXPECT_EQ(formatGeneral(123456789012345.0, kPoint), "123456789012345");
+}
+
+TEST(ParseReal, AcceptsPointAndCommaWhateverTheLocale) {
+  EXPECT_EQ(parseReal("12.5"), 12.5);
+  EXPECT_EQ(parseReal("12,5"), 12.5);
+  EXPECT_EQ(parseReal("-3"), -3.0);
+  EXPECT_EQ(parseReal("1E-6"), 1e-6);
+  EXPECT_FALSE(parseReal(""));
+  EXPECT_FALSE(parseReal("abc"));
+  EXPECT_FALSE(parseReal("1.5x"));
+}
+
+TEST(ParseInteger, WholeTextOnly) {
+  EXPECT_EQ(parseInteger("42"), 42);
+  EXPECT_EQ(parseInteger("-7"), -7);
+  EXPECT_FALSE(parseInteger("abc"));
+  EXPECT_FALSE(parseInteger("1.5"));
+  EXPECT_FALSE(parseInteger(""));
+  EXPECT_FALSE(parseInteger("99999999999"));
+}
+
+}  // namespace
+}  // namespace plk

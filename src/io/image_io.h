@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <optional>
+
+#include "core/grey_image.h"
+
+namespace plk::io {
+
+// Any format the image readers know; nothing when the file cannot be read as an image.
+[[nodiscard]] std::optional<QImage> loadImageFile(const QString& path);
+
+// The pixel codes of an 8-bit image (palette indices or grey values), palette not consulted.
+[[nodiscard]] GreyImage toGreyImage(const QImage& eightBitImage);
+
+}  // namespace plk::io

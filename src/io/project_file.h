@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "core/polygon_list.h"
+#include "core/textformat.h"
+
+namespace plk::io {
+
+// What a project file holds: identity, image paths and both images' polygons.
+struct ProjectFileData {
+  std::string projectName = "sans nom";
+  std::string leftImagePath;
+  std::string rightImagePath;
+  PolygonListRecord left;
+  PolygonListRecord right;
+};
+
+// Writes the INI project file through a temporary file renamed into place; reals use the given
+// separator. Throws IoError("Unable to write to " + path) and leaves any previous file intact.
+void writeProjectFile(const QString& path, const ProjectFileData& data, NumberFormat format);
+
+// Reads a project file; missing keys take their defaults and reals are read with either
+// separator. Throws IoError("Le fichier de projet est invalide : " + path) when a vertex number
+// lies outside its side's table or a count does not match the keys present.
+[[nodiscard]] ProjectFileData readProjectFile(const QString& path);
+
+}  // namespace plk::io

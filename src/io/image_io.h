@@ -11,7 +11,8 @@ namespace plk::io {
 // Any format the image readers know; nothing when the file cannot be read as an image.
 [[nodiscard]] std::optional<QImage> loadImageFile(const QString& path);
 
-// The pixel codes of an 8-bit image (palette indices or grey values), palette not consulted.
+// The pixel codes of an 8-bit image (palette indices or grey values), palette not consulted;
+// an image of another depth gives an empty GreyImage.
 [[nodiscard]] GreyImage toGreyImage(const QImage& eightBitImage);
 
 }  // namespace plk::io

@@ -1,0 +1,33 @@
+#include "io/text_file.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "io/io_error.h"
+
+namespace plk::io {
+
+void writeTextFile(const QString& path, const QStringList& lines) {
+  QByteArray bytes;
+  for (const QString& line : lines) {
+    bytes += line.toLatin1();
+    bytes += "\r\n";
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    throw IoError("Impossible d'écrire le fichier " + path.toStdString());
+  }
+}
+
+std::optional<QStringList> readTextFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'));
+  if (lines.back().isEmpty()) lines.removeLast();
+  for (QString& line : lines) {
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+  }
+  return lines;
+}
+
+}  // namespace plk::io

@@ -1,6 +1,15 @@
 #include <QApplication>
 
+#include "io/locale.h"
+#include "shell/aide.h"
+#include "shell/prompts.h"
+#include "shell/shell.h"
+
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("PLK"));
+  Q_INIT_RESOURCE(resources);
+  plk::DialogPrompts prompts;
+  const plk::Shell shell(prompts, plk::io::systemNumberFormat(), plk::helpFolders());
+  return QApplication::exec();
 }

@@ -1,17 +1,21 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QWidget>
+#include <array>
 
 #include "core/editing.h"
 #include "core/project.h"
 
+class QPainter;
 class QScrollArea;
 
 namespace plk {
 
 class ImageWindowHost;
+class PaintBox;
 class Prompts;
 
 // Which image of the pair a window shows; only the left window draws interest points.
@@ -48,6 +52,77 @@ class TFImage : public QWidget {
   // After the side's polygons were destroyed: state 0 and no vertex referenced any more.
   void forgetVertices();
   [[nodiscard]] int constructionState() const;
+
+  [[nodiscard]] int adjustPickCount() const;
+  [[nodiscard]] const Sommet* hoveredVertex() const;
+  [[nodiscard]] const Sommet* lastVertex() const;
+  [[nodiscard]] const Sommet* draggedVertex() const;
+  void drawGlyph(int glyph);
+
+ private:
+  friend class PaintBox;
+
+  // Mouse handlers of the drawing surface; (x, y) are surface pixels.
+  void PaintBoxMouseMove(int x, int y);
+  void PaintBoxMouseDown(Qt::MouseButton button, bool shift, int x, int y);
+  void PaintBoxMouseUp(Qt::MouseButton button, int x, int y);
+  void PaintBoxPaint(const QRect& area);
+
+  void fitWindowToImage();
+  void setCaptionForZoom();
+  [[nodiscard]] QRect visibleArea() const;
+  void copyVisibleImage(const QRect& area);
+  void enlargeRow(const QRgb* source, int left, int width, QRgb* line) const;
+  void drawPolygons(QPainter& painter);
+  void drawRubberBand(QPainter& painter);
+  void drawPoints(QPainter& painter);
+  void drawPluses(QPainter& painter, const std::vector<InterestPointList>& lists, bool leftPoint);
+  void drawSelectedGlyph();
+  [[nodiscard]] int bufferX(double column) const;
+  [[nodiscard]] int bufferY(double row) const;
+  [[nodiscard]] bool inVisibleRange(double row, double column) const;
+
+  void hoverTest(int row, int column);
+  void snapToBorders(int row, int column);
+  [[nodiscard]] Sommet* createSnappedVertex(int row, int column);
+  void addPress(Qt::MouseButton button, int row, int column);
+  void movePress(Qt::MouseButton button);
+  void deletePress();
+  void adjustPress();
+  void runAdjustment();
+  void endDrag();
+
+  ImageSide& side_;
+  const ImageSideKind kind_;
+  EditingState& editing_;
+  const ToolResults& results_;
+  ImageWindowHost& host_;
+  Prompts& prompts_;
+
+  QScrollArea* scrollArea_ = nullptr;
+  PaintBox* paintBox_ = nullptr;
+  QImage viewBuffer_;
+  QImage imageBitmap_;   // the file as loaded, for its depth
+  QImage displayImage_;  // the same in RGB32, the source of every redraw
+  std::array<QImage, 4> glyphs_;
+  bool imageLoaded_ = false;
+  QString captionBase_;
+  int zoom_ = 1;
+
+  // Surface area and zoom of the last redraw, and its visible image range (bounds included).
+  QRect renderedArea_;
+  int renderedZoom_ = 0;
+  int col0_ = 0;
+  int row0_ = 0;
+  int colMax_ = 0;
+  int rowMax_ = 0;
+
+  int constructionState_ = 0;  // Add: a polygon is under construction; Move: a vertex is dragged
+  Sommet* lastVertex_ = nullptr;
+  Sommet* hoveredVertex_ = nullptr;
+  Sommet* draggedVertex_ = nullptr;
+  std::array<Sommet*, 4> adjustPicks_{};
+  int adjustPickCount_ = 0;  // Adjust picks made in this window since the last set
 };
 
 }  // namespace plk

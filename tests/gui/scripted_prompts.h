@@ -18,6 +18,8 @@ class ScriptedPrompts final : public Prompts {
   QStringList errors;     // texts of the error boxes shown
   QStringList questions;  // texts of the questions asked
   QStringList dialogTitles;
+  QStringList proposedNames;  // names proposed by the save dialogs
+  QStringList filters;        // filters of the file dialogs
 
   void showError(QWidget*, const QString& text) override { errors << text; }
   Answer askYesNo(QWidget*, const QString& text) override {
@@ -28,13 +30,17 @@ class ScriptedPrompts final : public Prompts {
     questions << text;
     return next(Answer::Cancel);
   }
-  QString openFileName(QWidget*, const QString& title, const QString&, const QString&) override {
+  QString openFileName(QWidget*, const QString& title, const QString&,
+                       const QString& filter) override {
     dialogTitles << title;
+    filters << filter;
     return nextFile();
   }
-  QString saveFileName(QWidget*, const QString& title, const QString&, const QString&,
-                       const QString&) override {
+  QString saveFileName(QWidget*, const QString& title, const QString&,
+                       const QString& proposedName, const QString& filter) override {
     dialogTitles << title;
+    proposedNames << proposedName;
+    filters << filter;
     return nextFile();
   }
 

@@ -1,0 +1,75 @@
+#include "shell/rapport.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "io/io_error.h"
+#include "io/text_file.h"
+#include "shell/file_names.h"
+#include "shell/new.h"
+#include "shell/prompts.h"
+
+namespace plk {
+
+TFRapport::TFRapport(Prompts& prompts, const TFNew& newProject, QString& lastDirectory,
+                     QWidget* parent)
+    : QWidget(parent), prompts_(prompts), newProject_(newProject), lastDirectory_(lastDirectory) {
+  setWindowTitle(QStringLiteral("Rapport"));
+  resize(669, 459);
+  createControls();
+}
+
+void TFRapport::createControls() {
+  Memo1 = new QPlainTextEdit(this);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setFocus();
+
+  auto* Button1 = new QPushButton(QStringLiteral("Sauver..."), this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  auto* Button2 = new QPushButton(QStringLiteral("Effacer"), this);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  connect(Button1, &QPushButton::clicked, this, &TFRapport::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TFRapport::Button2Click);
+
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(0, 0, 8, 8);
+  layout->addWidget(Memo1, 0, 0, 1, 3);
+  layout->setRowStretch(0, 1);
+  layout->setColumnStretch(0, 1);
+  layout->addWidget(Button1, 1, 1);
+  layout->addWidget(Button2, 1, 2);
+}
+
+void TFRapport::appendLine(std::string_view utf8) {
+  QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  Memo1->appendPlainText(text);
+}
+
+QStringList TFRapport::lines() const {
+  if (Memo1->document()->isEmpty()) return {};
+  return Memo1->toPlainText().split(QLatin1Char('\n'));
+}
+
+void TFRapport::Button1Click() {
+  const QString chosen = prompts_.saveFileName(
+      this, QStringLiteral("Sauvegarde du rapport en cours"), lastDirectory_,
+      newProject_.projectName() + QStringLiteral(".txt"), QStringLiteral("Rapport PLK(*.txt)"));
+  if (chosen.isEmpty()) return;
+  const QString path = withExtension(chosen, QStringLiteral(".txt"));
+  if (QFileInfo::exists(path) && prompts_.askYesNo(this, kOverwriteQuestion) != Answer::Yes) return;
+  lastDirectory_ = QFileInfo(path).absolutePath();
+  try {
+    io::writeTextFile(path, lines());
+  } catch (const io::IoError& error) {
+    prompts_.showError(this, QString::fromUtf8(error.what()));
+  }
+}
+
+void TFRapport::Button2Click() { Memo1->clear(); }
+
+}  // namespace plk

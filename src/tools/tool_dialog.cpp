@@ -1,0 +1,34 @@
+#include "tools/tool_dialog.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace plk {
+
+ToolDialog::ToolDialog(const QString& caption, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(caption);
+  setModal(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  auto* buttons = new QHBoxLayout;
+  Button1 = new QPushButton(QStringLiteral("Démarrer"), this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button1->setDefault(true);
+  Button2 = new QPushButton(QStringLiteral("Annuler"), this);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  buttons->addStretch();
+  buttons->addWidget(Button1);
+  buttons->addWidget(Button2);
+  layout->addLayout(buttons);
+
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void ToolDialog::Button1Click() { accept(); }
+
+void ToolDialog::Button2Click() { reject(); }
+
+}  // namespace plk

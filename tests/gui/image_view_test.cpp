@@ -1,0 +1,226 @@
+#include <QFile>
+
+#include "gui/image_test_fixture.h"
+
+namespace plk::test {
+namespace {
+
+using ImageViewTest = ImageWindowTest;
+
+bool isGrey(QRgb colour) {
+  return qRed(colour) == qGreen(colour) && qGreen(colour) == qBlue(colour);
+}
+
+TEST_F(ImageViewTest, LoadingShowsTheImageAndFillsTheGreyImage) {
+  open(200, 150);
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Image gauche: image.bmp [1:1]"));
+  EXPECT_EQ(window->imageDepth(), 8);
+  EXPECT_EQ(window->size(), QSize(200, 150));
+  EXPECT_EQ(window->paintBox()->size(), QSize(200, 150));
+  ASSERT_EQ(side().image.width(), 200);
+  ASSERT_EQ(side().image.height(), 150);
+  EXPECT_EQ(side().image.at(17, 31), testGrey(17, 31));
+  EXPECT_EQ(pixel(31, 17), qRgb(testGrey(17, 31), testGrey(17, 31), testGrey(17, 31)));
+}
+
+TEST_F(ImageViewTest, AFileThatIsNoImageChangesNothing) {
+  open(200, 150);
+  const QString path = folder.filePath(QStringLiteral("text.bmp"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("not a picture");
+  file.close();
+  EXPECT_FALSE(window->loadImage(path, QStringLiteral("droite"), QStringLiteral("text.bmp")));
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Image gauche: image.bmp [1:1]"));
+  EXPECT_EQ(window->imageWidth(), 200);
+}
+
+TEST_F(ImageViewTest, OutlinesAreYellowAndAVertexAtTheImageWidthLandsOnTheLastColumn) {
+  open(200, 150);
+  makePolygon({{40, 100}, {40, 200}});
+  window->renderView();
+  EXPECT_EQ(pixel(150, 40), kYellow);
+  EXPECT_EQ(pixel(199, 40), kYellow);
+  EXPECT_TRUE(isGrey(pixel(150, 41)));
+}
+
+TEST_F(ImageViewTest, CrossesLeaveTheirCentrePixelFree) {
+  open(200, 150);
+  makePolygon({{50, 60}});
+  window->renderView();
+  for (int d = 1; d <= 6; ++d) {
+    EXPECT_EQ(pixel(60 - d, 50), kYellow) << d;
+    EXPECT_EQ(pixel(60 + d, 50), kYellow) << d;
+    EXPECT_EQ(pixel(60, 50 - d), kYellow) << d;
+    EXPECT_EQ(pixel(60, 50 + d), kYellow) << d;
+  }
+  EXPECT_TRUE(isGrey(pixel(60, 50)));
+  EXPECT_TRUE(isGrey(pixel(53, 50)));
+  EXPECT_TRUE(isGrey(pixel(61, 51)));
+}
+
+// A point of every kind at its own place: red at (20, 20), blue at (40, 40) left and (40, 60)
+// right, green at (60, 60) left and (60, 80) right, a discarded point at (80, 80).
+ToolResults pointsOfEveryKind() {
+  ToolResults results;
+  results.interestPoints = {{{0, 5.0, 20.4, 19.6, 0, 0}, {0, -100.0, 80, 80, 0, 0}}};
+  results.matches = {{{0, 0.9, 40, 60, 40, 40}, {0, -100.0, 80, 80, 80, 80}}};
+  results.inlierMatches = {{{0, 0.0, 60, 80, 60, 60}}};
+  return results;
+}
+
+void expectPlus(const ImageWindowTest& test, QPoint centre, QRgb colour) {
+  for (int d = -3; d <= 3; ++d) {
+    EXPECT_EQ(test.window->viewBuffer().pixel(centre.x() + d, centre.y()), colour) << d;
+    EXPECT_EQ(test.window->viewBuffer().pixel(centre.x(), centre.y() + d), colour) << d;
+  }
+}
+
+TEST_F(ImageViewTest, PointsFollowTheStageFlagsAndDiscardedOnesAreNeverDrawn) {
+  project.results = pointsOfEveryKind();
+  open(200, 150);
+  window->renderView();
+  EXPECT_TRUE(isGrey(pixel(20, 20)));
+  EXPECT_TRUE(isGrey(pixel(40, 40)));
+
+  project.results.pointsDetected = project.results.pointsMatched = true;
+  project.results.homographiesEstimated = true;
+  window->renderView();
+  expectPlus(*this, {20, 20}, kRed);
+  expectPlus(*this, {40, 40}, kBlue);
+  expectPlus(*this, {60, 60}, kGreen);
+  EXPECT_TRUE(isGrey(pixel(60, 40)));
+  EXPECT_TRUE(isGrey(pixel(80, 80)));
+  EXPECT_TRUE(isGrey(pixel(83, 80)));
+}
+
+TEST_F(ImageViewTest, TheRightWindowDrawsTheRightPointsOfMatchesAndNoInterestPoint) {
+  project.results = pointsOfEveryKind();
+  project.results.pointsDetected = project.results.pointsMatched = true;
+  project.results.homographiesEstimated = true;
+  open(200, 150, ImageSideKind::Right);
+  window->renderView();
+  EXPECT_TRUE(isGrey(pixel(20, 20)));
+  expectPlus(*this, {60, 40}, kBlue);
+  expectPlus(*this, {80, 60}, kGreen);
+  EXPECT_TRUE(isGrey(pixel(40, 40)));
+  EXPECT_TRUE(isGrey(pixel(80, 80)));
+}
+
+TEST_F(ImageViewTest, ZoomThreeShowsEveryPixelAsAThreeByThreeBlock) {
+  open(200, 150);
+  window->setZoom(3, 0, 0);
+  ASSERT_EQ(window->hpos(), 0);
+  for (int r = 10; r < 13; ++r) {
+    for (int c = 20; c < 23; ++c) {
+      const QRgb expected = qRgb(testGrey(r, c), testGrey(r, c), testGrey(r, c));
+      for (int j = 0; j < 3; ++j) {
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(pixel(3 * c + i, 3 * r + j), expected);
+      }
+    }
+  }
+}
+
+// The image blocks stay aligned with the surface, and so with the outlines and the pointer,
+// when the scroll position is not a multiple of the zoom.
+TEST_F(ImageViewTest, BlocksFollowTheSurfaceAtAnyScrollPosition) {
+  open(640, 480);
+  window->setZoom(2, 201, 101);
+  ASSERT_EQ(window->hpos(), 201);
+  ASSERT_EQ(window->vpos(), 101);
+  EXPECT_EQ(qRed(pixel(0, 0)), testGrey(50, 100));
+  EXPECT_EQ(qRed(pixel(1, 0)), testGrey(50, 101));
+  EXPECT_EQ(qRed(pixel(1, 1)), testGrey(51, 101));
+  EXPECT_EQ(qRed(pixel(2, 2)), testGrey(51, 101));
+}
+
+TEST_F(ImageViewTest, ZoomKeepsThePointUnderThePointerAndStopsAtTen) {
+  open(640, 480);
+  window->zoomIn(200, 100);
+  EXPECT_EQ(window->zoom(), 2);
+  EXPECT_EQ(window->hpos(), 200);
+  EXPECT_EQ(window->vpos(), 100);
+  EXPECT_EQ(window->paintBox()->size(), QSize(1280, 960));
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Image gauche: image.bmp [2:1]"));
+
+  window->zoomOut(400, 200);
+  EXPECT_EQ(window->zoom(), 1);
+  EXPECT_EQ(window->size(), QSize(640, 480));
+  EXPECT_EQ(window->paintBox()->size(), QSize(640, 480));
+  window->zoomOut(0, 0);
+  EXPECT_EQ(window->zoom(), 1);
+
+  for (int i = 0; i < 11; ++i) window->zoomIn(0, 0);
+  EXPECT_EQ(window->zoom(), 10);
+  EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("[10:1]")));
+}
+
+TEST_F(ImageViewTest, ShiftClickZoomsInEveryModeWithoutEditing) {
+  open(640, 480);
+  for (EditMode mode :
+       {EditMode::Arrow, EditMode::Add, EditMode::Move, EditMode::Del, EditMode::Adjust}) {
+    editing.editMode = mode;
+    window->setZoom(1, 0, 0);
+    const int listingsBefore = host.listings;
+    moveTo({100, 100});
+    press({100, 100}, Qt::LeftButton, Qt::ShiftModifier);
+    release({100, 100});
+    EXPECT_EQ(window->zoom(), 2) << static_cast<int>(mode);
+    EXPECT_EQ(polygons().size(), 0U);
+    EXPECT_EQ(host.listings, listingsBefore + 1);
+  }
+  window->setZoom(1, 0, 0);
+  press({100, 100}, Qt::RightButton, Qt::ShiftModifier);
+  EXPECT_EQ(window->zoom(), 1);
+  press({10, 10}, Qt::MiddleButton, Qt::ShiftModifier);
+  EXPECT_EQ(window->zoom(), 2);
+}
+
+TEST_F(ImageViewTest, TheRubberBandJoinsTheLastVertexToThePointer) {
+  open(200, 150);
+  editing.editMode = EditMode::Add;
+  click(50, 20);
+  moveTo(at(50, 120));
+  EXPECT_EQ(pixel(70, 50), kYellow);
+  EXPECT_EQ(pixel(119, 50), kYellow);
+  editing.editMode = EditMode::Arrow;
+  window->renderView();
+  EXPECT_TRUE(isGrey(pixel(70, 50)));
+}
+
+// Columns of the view buffer that differ between a rendering in Add mode with the pointer at
+// `surface` and one without snapping (as after a move in Arrow mode), which shows no glyph.
+std::pair<int, int> glyphColumns(ImageWindowTest& test, QPoint surface) {
+  test.editing.editMode = EditMode::Add;
+  test.moveTo(surface);
+  const QImage withGlyph = test.window->viewBuffer().copy();
+  test.editing.snapU = test.editing.snapV = -1;
+  test.window->renderView();
+  const QImage& plain = test.window->viewBuffer();
+  std::pair<int, int> columns{1 << 20, -1};
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      if (withGlyph.pixel(x, y) != plain.pixel(x, y)) {
+        columns = {std::min(columns.first, x), std::max(columns.second, x)};
+      }
+    }
+  }
+  return columns;
+}
+
+// Snapped to the right border, in the right half the glyph's square ends just before the block
+// under the pointer; snapped to the left border, in the left half it starts at that block (the
+// glyph pictures have transparent margins, so the drawn columns lie inside the square).
+TEST_F(ImageViewTest, TheGlyphStaysOnTheImageSideOfThePointer) {
+  open(200, 150);
+  auto [left, right] = glyphColumns(*this, {198, 75});
+  EXPECT_GE(left, 198 - 24);
+  EXPECT_LE(right, 197);
+  window->setZoom(2, 0, 0);
+  std::tie(left, right) = glyphColumns(*this, {5, 75});
+  EXPECT_GE(left, 4);
+  EXPECT_LE(right, 4 + 23);
+}
+
+}  // namespace
+}  // namespace plk::test

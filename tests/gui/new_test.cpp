@@ -1,0 +1,73 @@
+#include <QPushButton>
+#include <QtTest/QTest>
+
+#include "shell_fixture.h"
+
+namespace plk::test {
+namespace {
+
+class NewTest : public ShellTest {
+ protected:
+  TFNew& dialog() const { return shell->newProject(); }
+  void click(const char* name) const {
+    QTest::mouseClick(dialog().findChild<QPushButton*>(name), Qt::LeftButton);
+  }
+};
+
+TEST_F(NewTest, ChecksTheFieldsInOrder) {
+  dialog().show();
+  EXPECT_EQ(dialog().windowTitle(), QStringLiteral("Nouveau projet"));
+  EXPECT_FALSE(dialog().isModal());
+  const struct {
+    QString name, left, right, message;
+  } cases[] = {
+      {{}, {}, {}, QStringLiteral("Vous devez spécifier un nom de projet !")},
+      {QStringLiteral("s"), {}, {}, QStringLiteral("Vous devez spécifier une image gauche !")},
+      {QStringLiteral("s"), leftPath, {}, QStringLiteral("Vous devez spécifier une image droite !")},
+  };
+  for (const auto& c : cases) {
+    prompts.errors.clear();
+    dialog().setFields(c.name, c.left, c.right);
+    click("Button3");
+    EXPECT_EQ(prompts.errors, QStringList{c.message});
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_EQ(main().project(), nullptr);
+  }
+}
+
+TEST_F(NewTest, OkCreatesTheProjectAndKeepsTheTexts) {
+  dialog().show();
+  dialog().setFields(QStringLiteral(" "), leftPath, rightPath);  // spaces pass the check
+  click("Button3");
+  EXPECT_FALSE(dialog().isVisible());
+  ASSERT_NE(main().project(), nullptr);
+  EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [ ]"));
+
+  // A project still open is closed first; Cancel keeps it and the dialog.
+  dialog().show();
+  prompts.answers = {Answer::Cancel};
+  click("Button3");
+  EXPECT_TRUE(dialog().isVisible());
+  prompts.answers = {Answer::No};
+  dialog().setFields(QStringLiteral("scene"), leftPath, path(QStringLiteral("none.bmp")));
+  click("Button3");
+  EXPECT_FALSE(dialog().isVisible());
+  EXPECT_EQ(main().project(), nullptr);
+  EXPECT_EQ(dialog().projectName(), QStringLiteral("scene"));
+  EXPECT_EQ(dialog().leftImagePath(), leftPath);
+}
+
+TEST_F(NewTest, BrowseFillsTheFieldAndTheLastFolder) {
+  prompts.fileNames = {leftPath};
+  click("Button1");
+  click("Button2");  // cancelled
+  EXPECT_EQ(prompts.dialogTitles,
+            (QStringList{QStringLiteral("Ouvrir l'image gauche"), QStringLiteral("Ouvrir l'image droite")}));
+  EXPECT_TRUE(prompts.filters.first().contains(QStringLiteral("*.bmp")));
+  EXPECT_EQ(dialog().leftImagePath(), leftPath);
+  EXPECT_TRUE(dialog().rightImagePath().isEmpty());
+  EXPECT_EQ(main().lastDirectory(), folder.path());
+}
+
+}  // namespace
+}  // namespace plk::test

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "io/text_file.h"
 #include "shell/prompts.h"
@@ -19,6 +20,7 @@ const QString kHelpFileName = QStringLiteral("aide.txt");
 TFHelp::TFHelp(Prompts& prompts, const QStringList& folders, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Aide"));
   setFixedSize(696, 480);
+  move(screen()->availableGeometry().center() - rect().center());
 
   Memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), this);
   Memo1->setObjectName(QStringLiteral("Memo1"));

@@ -448,13 +448,8 @@ bool TFMain::loadProject(const QString& path) {
 }
 
 void TFMain::Rinitialiserlessommetsdelimagegauche1Click() {
-  if (prompts_.askYesNo(this, QStringLiteral("Êtes vous sûr de vouloir supprimer tous les "
-                                             "sommets de l'image gauche ?")) != Answer::Yes) {
-    return;
-  }
-  if (!project_) return;
-  project_->left.polygons.clear();
-  leftWindow_->forgetVertices();
+  if (!confirmReinitialisation(QStringLiteral("gauche")) || !project_) return;
+  clearVertices(project_->left, leftWindow_.get());
   project_->results.clearFlags();
   project_->results.interestPoints.clear();
   listPolygons();
@@ -462,15 +457,22 @@ void TFMain::Rinitialiserlessommetsdelimagegauche1Click() {
 }
 
 void TFMain::Rinitialiserlessommetsdelimagedroite1Click() {
-  if (prompts_.askYesNo(this, QStringLiteral("Êtes vous sûr de vouloir supprimer tous les "
-                                             "sommets de l'image droite ?")) != Answer::Yes) {
-    return;
-  }
-  if (!project_) return;
-  project_->right.polygons.clear();
-  rightWindow_->forgetVertices();
+  if (!confirmReinitialisation(QStringLiteral("droite")) || !project_) return;
+  clearVertices(project_->right, rightWindow_.get());
   listPolygons();
   redraw(rightWindow_.get());
+}
+
+bool TFMain::confirmReinitialisation(const QString& sideName) {
+  return prompts_.askYesNo(this, QStringLiteral("Êtes vous sûr de vouloir supprimer tous les "
+                                                "sommets de l'image %1 ?")
+                                     .arg(sideName)) == Answer::Yes;
+}
+
+// The window forgets every vertex it referred to, so that none destroyed here is used later.
+void TFMain::clearVertices(ImageSide& side, TFImage* window) {
+  side.polygons.clear();
+  window->forgetVertices();
 }
 
 void TFMain::Button1Click() {

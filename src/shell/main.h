@@ -107,6 +107,8 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
   [[nodiscard]] static QString checkLeftImage(const TFImage* left);
   [[nodiscard]] static QString checkRightImage(const TFImage& left, const TFImage* right);
   static void computeGradients(Project& project);
+  bool confirmReinitialisation(const QString& sideName);
+  static void clearVertices(ImageSide& side, TFImage* window);
   void toggleLock(PolygonList& polygons);
   void appendSideListing(QStringList& lines, const PolygonList& polygons) const;
 

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "io/io_error.h"
 #include "io/text_file.h"
@@ -19,6 +20,7 @@ TFRapport::TFRapport(Prompts& prompts, const TFNew& newProject, QString& lastDir
   setWindowTitle(QStringLiteral("Rapport"));
   resize(669, 459);
   createControls();
+  move(screen()->availableGeometry().center() - rect().center());
 }
 
 void TFRapport::createControls() {

@@ -251,10 +251,14 @@ void TFMain::disableProjectMenus() {
   }
 }
 
-// Move, Del and Adjust abandon a polygon under construction and forget Adjust picks.
+// Move, Del and Adjust abandon a polygon under construction and forget Adjust picks. Arrow and
+// Add keep them, but no mode keeps a drag whose button-up was lost: Add would otherwise read
+// the drag's state as a polygon under construction.
 void TFMain::chooseMode(EditMode mode) {
   if (mode == EditMode::Move || mode == EditMode::Del || mode == EditMode::Adjust) {
     resetConstructions();
+  } else {
+    endDrags();
   }
   editing_.editMode = mode;
 }
@@ -262,6 +266,11 @@ void TFMain::chooseMode(EditMode mode) {
 void TFMain::resetConstructions() {
   if (leftWindow_) leftWindow_->resetConstruction();
   if (rightWindow_) rightWindow_->resetConstruction();
+}
+
+void TFMain::endDrags() {
+  if (leftWindow_) leftWindow_->endDrag();
+  if (rightWindow_) rightWindow_->endDrag();
 }
 
 void TFMain::changeEvent(QEvent* event) {
@@ -448,7 +457,7 @@ bool TFMain::loadProject(const QString& path) {
 }
 
 void TFMain::Rinitialiserlessommetsdelimagegauche1Click() {
-  if (!confirmReinitialisation(QStringLiteral("gauche")) || !project_) return;
+  if (!project_ || !confirmReinitialisation(QStringLiteral("gauche"))) return;
   clearVertices(project_->left, leftWindow_.get());
   project_->results.clearFlags();
   project_->results.interestPoints.clear();
@@ -457,7 +466,7 @@ void TFMain::Rinitialiserlessommetsdelimagegauche1Click() {
 }
 
 void TFMain::Rinitialiserlessommetsdelimagedroite1Click() {
-  if (!confirmReinitialisation(QStringLiteral("droite")) || !project_) return;
+  if (!project_ || !confirmReinitialisation(QStringLiteral("droite"))) return;
   clearVertices(project_->right, rightWindow_.get());
   listPolygons();
   redraw(rightWindow_.get());

@@ -102,6 +102,7 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
 
   void chooseMode(EditMode mode);
   void resetConstructions();
+  void endDrags();
   std::unique_ptr<TFImage> openImageWindow(Project& project, ImageSide& side, ImageSideKind kind,
                                            const QString& path, const QString& sideName);
   [[nodiscard]] static QString checkLeftImage(const TFImage* left);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include "shell/main.h"
 #include "shell/prompts.h"
@@ -53,11 +54,16 @@ void TFNew::createControls() {
   auto* Button4 = addButton(this, QStringLiteral("Button4"), QStringLiteral("Annuler"),
                             QRect(280, 116, 75, 25));
   Button3->setDefault(true);
-  EditNom->setFocus();
   connect(Button1, &QPushButton::clicked, this, &TFNew::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TFNew::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TFNew::Button3Click);
   connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+// The name field has the focus each time the dialog opens.
+void TFNew::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  EditNom->setFocus();
 }
 
 QString TFNew::projectName() const { return EditNom->text(); }

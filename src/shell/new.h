@@ -25,6 +25,9 @@ class TFNew final : public QDialog {
   void Button2Click();  // browse for the right image
   void Button3Click();  // "OK"
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void createControls();
   void browse(QLineEdit* field, const QString& title);

@@ -46,14 +46,18 @@ void TFRapport::createControls() {
   layout->addWidget(Button2, 1, 2);
 }
 
+// The text box writes an appended line into its first block while the document is empty, so
+// a report that so far holds only empty lines gets its line break explicitly.
 void TFRapport::appendLine(std::string_view utf8) {
   QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (holdsLines_ && Memo1->document()->isEmpty()) text.prepend(QLatin1Char('\n'));
   Memo1->appendPlainText(text);
+  holdsLines_ = true;
 }
 
 QStringList TFRapport::lines() const {
-  if (Memo1->document()->isEmpty()) return {};
+  if (!holdsLines_ && Memo1->document()->isEmpty()) return {};
   return Memo1->toPlainText().split(QLatin1Char('\n'));
 }
 
@@ -72,6 +76,9 @@ void TFRapport::Button1Click() {
   }
 }
 
-void TFRapport::Button2Click() { Memo1->clear(); }
+void TFRapport::Button2Click() {
+  Memo1->clear();
+  holdsLines_ = false;
+}
 
 }  // namespace plk

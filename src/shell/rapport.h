@@ -34,6 +34,7 @@ class TFRapport final : public QWidget, public ReportSink {
   const TFNew& newProject_;
   QString& lastDirectory_;
   QPlainTextEdit* Memo1 = nullptr;
+  bool holdsLines_ = false;  // a line was appended since the last clearing
 };
 
 }  // namespace plk

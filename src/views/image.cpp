@@ -366,7 +366,7 @@ const QImage& TFImage::viewBuffer() const { return viewBuffer_; }
 QWidget* TFImage::paintBox() const { return paintBox_; }
 
 void TFImage::resetConstruction() {
-  if (draggedVertex_ != nullptr) endDrag();
+  endDrag();
   constructionState_ = 0;
   adjustPicks_.fill(nullptr);
   adjustPickCount_ = 0;
@@ -560,6 +560,7 @@ void TFImage::PaintBoxMouseUp(Qt::MouseButton, int, int) {
 }
 
 void TFImage::endDrag() {
+  if (draggedVertex_ == nullptr) return;
   draggedVertex_ = nullptr;
   constructionState_ = 0;
   paintBox_->unsetCursor();

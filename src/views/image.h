@@ -49,6 +49,8 @@ class TFImage : public QWidget {
 
   // Abandons a polygon under construction and forgets Adjust picks (constructionState := 0).
   void resetConstruction();
+  // Ends a drag in progress, if any, leaving the vertex where it is and showing the pointer.
+  void endDrag();
   // After the side's polygons were destroyed: state 0 and no vertex referenced any more.
   void forgetVertices();
   [[nodiscard]] int constructionState() const;
@@ -90,7 +92,6 @@ class TFImage : public QWidget {
   void deletePress();
   void adjustPress();
   void runAdjustment();
-  void endDrag();
 
   ImageSide& side_;
   const ImageSideKind kind_;

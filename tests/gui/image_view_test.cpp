@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QPainter>
 
 #include "gui/image_test_fixture.h"
 
@@ -188,38 +189,38 @@ TEST_F(ImageViewTest, TheRubberBandJoinsTheLastVertexToThePointer) {
   EXPECT_TRUE(isGrey(pixel(70, 50)));
 }
 
-// Columns of the view buffer that differ between a rendering in Add mode with the pointer at
-// `surface` and one without snapping (as after a move in Arrow mode), which shows no glyph.
-std::pair<int, int> glyphColumns(ImageWindowTest& test, QPoint surface) {
+// The view buffer after a pointer move to `surface` in Add mode equals the rendering with the
+// pointer at surface point (100, 60), away from borders and vertices (no glyph), with glyph
+// `glyph` drawn at `corner`.
+void expectGlyphAt(ImageWindowTest& test, QPoint surface, int glyph, QPoint corner) {
   test.editing.editMode = EditMode::Add;
+  test.moveTo({100, 60});
+  QImage expected = test.window->viewBuffer().copy();
   test.moveTo(surface);
-  const QImage withGlyph = test.window->viewBuffer().copy();
-  test.editing.snapU = test.editing.snapV = -1;
-  test.window->renderView();
-  const QImage& plain = test.window->viewBuffer();
-  std::pair<int, int> columns{1 << 20, -1};
-  for (int y = 0; y < 480; ++y) {
-    for (int x = 0; x < 640; ++x) {
-      if (withGlyph.pixel(x, y) != plain.pixel(x, y)) {
-        columns = {std::min(columns.first, x), std::max(columns.second, x)};
-      }
-    }
+  const QImage& withGlyph = test.window->viewBuffer();
+  {
+    QPainter painter(&expected);
+    painter.drawImage(corner, QImage(QStringLiteral(":/glyphs/glyph%1.png").arg(glyph)));
   }
-  return columns;
+  EXPECT_EQ(withGlyph, expected) << surface.x() << "," << surface.y();
 }
 
-// Snapped to the right border, in the right half the glyph's square ends just before the block
-// under the pointer; snapped to the left border, in the left half it starts at that block (the
-// glyph pictures have transparent margins, so the drawn columns lie inside the square).
+// In the right half the glyph's square ends just left of the block under the pointer; in the
+// left half it starts at that block's left edge; likewise downwards.
 TEST_F(ImageViewTest, TheGlyphStaysOnTheImageSideOfThePointer) {
   open(200, 150);
-  auto [left, right] = glyphColumns(*this, {198, 75});
-  EXPECT_GE(left, 198 - 24);
-  EXPECT_LE(right, 197);
+  expectGlyphAt(*this, {198, 75}, 2, {198 - 24, 75});
+  expectGlyphAt(*this, {101, 148}, 1, {101 - 24, 148 - 24});
+  expectGlyphAt(*this, {1, 2}, 3, {1, 2});
   window->setZoom(2, 0, 0);
-  std::tie(left, right) = glyphColumns(*this, {5, 75});
-  EXPECT_GE(left, 4);
-  EXPECT_LE(right, 4 + 23);
+  expectGlyphAt(*this, {5, 75}, 2, {4, 74});
+}
+
+// Hovering a vertex shows the ball, which takes precedence over border snapping.
+TEST_F(ImageViewTest, TheBallShowsTheHoveredVertexEvenOnABorder) {
+  open(200, 150);
+  makePolygon({{1, 100}});
+  expectGlyphAt(*this, {101, 2}, 0, {101 - 24, 2});
 }
 
 }  // namespace

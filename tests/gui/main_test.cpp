@@ -65,6 +65,38 @@ TEST_F(MainTest, SpeedButtonsChooseTheModeExclusively) {
   EXPECT_TRUE(speedButton("SpeedButtonAdd")->isChecked());
 }
 
+// A drag whose button-up never reached the window (the pointer grab was lost) must not survive
+// a change to Arrow or Add: the vertex would stay under the pointer and Add would take the drag
+// for a polygon under construction.
+class ModeChangeDuringDragTest : public MainTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ModeChangeDuringDragTest, EndsTheDrag) {
+  ASSERT_TRUE(openProject());
+  PolygonList& polygons = main().project()->left.polygons;
+  Sommet* vertex = polygons.appendPolygon().sommets.emplace_back(polygons.createVertex(10, 10));
+  QWidget* surface = main().leftWindow()->paintBox();
+  speedButton("SpeedButtonMove")->click();
+  QTest::mouseMove(surface, {10, 10});
+  QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, {10, 10});
+  ASSERT_EQ(main().leftWindow()->draggedVertex(), vertex);
+
+  speedButton(GetParam())->click();
+  EXPECT_EQ(main().leftWindow()->draggedVertex(), nullptr);
+  EXPECT_EQ(main().leftWindow()->constructionState(), 0);
+  EXPECT_NE(surface->cursor().shape(), Qt::BlankCursor);
+  QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, {10, 10});
+  speedButton("SpeedButtonAdd")->click();
+  QTest::mouseMove(surface, {20, 15});
+  QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, {20, 15});
+  EXPECT_EQ(vertex->U, 10.0);
+  EXPECT_EQ(vertex->V, 10.0);
+  ASSERT_EQ(polygons.size(), 2U);
+  EXPECT_EQ(polygons[1].sommets.size(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(ArrowAndAdd, ModeChangeDuringDragTest,
+                         ::testing::Values("SpeedButtonAdd", "SpeedButtonArrow"));
+
 TEST_F(MainTest, NewProjectOpensBothImageWindows) {
   ASSERT_TRUE(openProject());
   ASSERT_NE(main().leftWindow(), nullptr);
@@ -229,6 +261,13 @@ TEST_F(MainTest, ReinitialisingTheLeftVerticesAsksFirst) {
   EXPECT_EQ(main().project()->right.polygons.size(), 1U);
   EXPECT_EQ(listing(), QStringLiteral("Image gauche :\n \nImage droite :\n    1 (libre) : \n"
                                       "( 10.0  20.0) ( 10.0 200.0) (150.0  20.0) ( 10.0  20.0) "));
+}
+
+TEST_F(MainTest, ReinitialisingWithoutAProjectAsksNothing) {
+  main().Rinitialiserlessommetsdelimagegauche1Click();
+  main().Rinitialiserlessommetsdelimagedroite1Click();
+  EXPECT_TRUE(prompts.questions.isEmpty());
+  EXPECT_EQ(main().project(), nullptr);
 }
 
 TEST_F(MainTest, SaveAsProposesTheNameAndAppendsTheExtension) {

@@ -57,6 +57,17 @@ TEST_F(NewTest, OkCreatesTheProjectAndKeepsTheTexts) {
   EXPECT_EQ(dialog().leftImagePath(), leftPath);
 }
 
+TEST_F(NewTest, TheNameFieldHasTheFocusEachTimeTheDialogOpens) {
+  for (int opening = 0; opening < 2; ++opening) {
+    dialog().show();
+    EXPECT_EQ(dialog().focusWidget(), dialog().findChild<QLineEdit*>(QStringLiteral("EditNom")))
+        << opening;
+    dialog().findChild<QLineEdit*>(QStringLiteral("EditDroite"))->setFocus();
+    click("Button4");
+    EXPECT_FALSE(dialog().isVisible());
+  }
+}
+
 TEST_F(NewTest, BrowseFillsTheFieldAndTheLastFolder) {
   prompts.fileNames = {leftPath};
   click("Button1");

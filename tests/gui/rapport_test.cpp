@@ -29,6 +29,18 @@ TEST_F(RapportTest, AppendsLinesAndClears) {
   EXPECT_EQ(rapport().lines(), QStringList{QStringLiteral("x")});
 }
 
+TEST_F(RapportTest, LeadingEmptyLinesAreLines) {
+  rapport().appendLine("");
+  EXPECT_EQ(rapport().lines(), QStringList{QString()});
+  rapport().appendLine("");
+  rapport().appendLine("x");
+  EXPECT_EQ(rapport().lines(), (QStringList{QString(), QString(), QStringLiteral("x")}));
+  click("Button2");
+  EXPECT_TRUE(rapport().lines().isEmpty());
+  rapport().appendLine("y");
+  EXPECT_EQ(rapport().lines(), QStringList{QStringLiteral("y")});
+}
+
 TEST_F(RapportTest, SavesIsoLatinWithCrLf) {
   shell->newProject().setFields(QStringLiteral("scene"), {}, {});
   rapport().appendLine("Disparités");

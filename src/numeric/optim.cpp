@@ -189,18 +189,18 @@ void OptimLog::close() {
 
 std::string formatLogReal(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.3E", value);
   if (!std::isfinite(value)) {
-    std::snprintf(text, sizeof text, "%12s", std::string(text).c_str());
+    std::snprintf(text, sizeof text, "%12.3E", value);
     return text;
   }
-  const std::string printed = text;  // "-1.234E+05" or "1.234E-100"
+  // The magnitude printed as "1.234E+05" or "1.234E-100", re-signed and widened.
+  std::snprintf(text, sizeof text, "%.3E", std::fabs(value));
+  const std::string printed = text;
   const size_t e = printed.find('E');
-  const bool negative = printed.front() == '-';
-  const std::string mantissa = printed.substr(negative ? 1 : 0, e - (negative ? 1 : 0));
   const int exponent = std::stoi(printed.substr(e + 1));
-  std::snprintf(text, sizeof text, "%c%sE%c%04d", negative ? '-' : ' ', mantissa.c_str(),
-                exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
+  std::snprintf(text, sizeof text, "%c%sE%c%04d", value < 0.0 ? '-' : ' ',
+                printed.substr(0, e).c_str(), exponent < 0 ? '-' : '+',
+                exponent < 0 ? -exponent : exponent);
   return text;
 }
 
@@ -266,7 +266,10 @@ MarquardtResult marquardt(const Objective& objective, const DerivativeRoutine& d
       fmin = f1;
     }
     ++k;
-    if (k > maxIterations) status = OptimStatus::IterationLimit;
+    // Passing the limit overrides a finished run, not a failure of the last iteration.
+    if (k > maxIterations && status == OptimStatus::Converged) {
+      status = OptimStatus::IterationLimit;
+    }
   } while (!done && status == OptimStatus::Converged);
   log.close();
   return {status, fmin, log.failed()};

@@ -71,7 +71,8 @@ struct MarquardtResult {
 
 // Minimises the objective from the start point x (lb..ub), which receives the result. The
 // inverse of the last solved (damped) Hessian is written to `inverseHessian`, allocated by the
-// caller (lb..ub square).
+// caller (lb..ub square). Passing maxIterations gives IterationLimit, also after the final
+// undamped step, but an iteration that failed keeps its own status.
 [[nodiscard]] MarquardtResult marquardt(const Objective& objective,
                                         const DerivativeRoutine& derivatives, Vector& x, int lb,
                                         int ub, Matrix& inverseHessian, std::int32_t maxIterations,

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace plk::fmath {
 namespace {
 
 TEST(MachineConstants, EpsilonIsTwoToMinusFiftyTwo) {
   EXPECT_EQ(machineEpsilon, std::ldexp(1.0, -52));
-  EXPECT_EQ(minNum, 1.0 / maxNum);
+  EXPECT_LT(maxNum, std::numeric_limits<double>::max());
+  EXPECT_NEAR(minNum, 5.562684646268e-309, 1e-321);
+  EXPECT_NEAR(maxLog, std::log(maxNum), 1e-12);
+  EXPECT_NEAR(minLog, std::log(std::ldexp(1.0, -1022)), 1e-12);
 }
 
 TEST(Helpers, SignTransferSignAndOrder) {
@@ -55,6 +59,11 @@ TEST(IntPower, SquareAndMultiplyOnReciprocals) {
   EXPECT_EQ(intPower(-2.0, 3), -8.0);
   EXPECT_EQ(intPower(2.0, -2), 0.25);
   EXPECT_EQ(intPower(0.5, -3), 8.0);
+  // Bases above 1 in magnitude are inverted first: 5^3 is 1 / (1/5)^3, not 5 * 5 * 5.
+  EXPECT_EQ(intPower(5.0, 3), 124.99999999999997);
+  EXPECT_EQ(intPower(0.0, 3), 0.0);
+  EXPECT_EQ(intPower(0.0, -1), maxNum);
+  EXPECT_EQ(lastError(), MathError::Singularity);
   // (1/2)^1100 underflows to 0 before the inversion: reported as overflow, signed by sign(0).
   EXPECT_EQ(intPower(2.0, 1100), maxNum);
   EXPECT_EQ(lastError(), MathError::Overflow);
@@ -77,6 +86,9 @@ TEST(Power, SpecialCasesIntegersAndDomain) {
   EXPECT_EQ(power(10.0, -400.5), 0.0);
   EXPECT_EQ(lastError(), MathError::Underflow);
   EXPECT_NEAR(power(machineEpsilon, 0.333), 6.13e-6, 0.01e-6);
+  // Non-integral exponents go through e^(y ln x).
+  EXPECT_EQ(power(machineEpsilon, 0.333), std::exp(0.333 * std::log(machineEpsilon)));
+  EXPECT_EQ(power(5.0, 3.0), 124.99999999999997);
 }
 
 TEST(Hypotenuse, NoIntermediateOverflow) {

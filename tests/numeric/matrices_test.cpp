@@ -4,6 +4,7 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <random>
 
@@ -205,7 +206,7 @@ TEST(GaussJordan, PivotOffTheDiagonalKeepsVariableOrderAndDeterminantSign) {
   // Largest element in row 0, column 2: only a column swap; det = 4 (1*3 - 2*0) = 12.
   const Matrix b = fromRows({{0, 0, 4}, {1, 2, 0}, {0, 3, 1}});
   const GaussJordanResult rb = gaussJordan(b, Vector{4, 3, 4}, 0, 2, inverse, x);
-  EXPECT_NEAR(rb.determinant, 12.0, 1e-13);
+  EXPECT_EQ(rb.determinant, 12.0);
   EXPECT_NEAR(x[0], 1.0, 1e-14);
   EXPECT_NEAR(x[1], 1.0, 1e-14);
   EXPECT_NEAR(x[2], 1.0, 1e-14);
@@ -218,6 +219,60 @@ TEST(GaussJordan, SingularMatricesFail) {
   const Matrix dependent = fromRows({{1, 2}, {2, 4}});
   Vector x(2);
   EXPECT_EQ(gaussJordan(dependent, Vector{1, 1}, 0, 1, inverse, x).status, LinearStatus::Singular);
+}
+
+TEST(GaussJordan, PivotTiesGoToTheFirstInRowMajorOrder) {
+  // All four elements have magnitude 2: the pivot stays at (0, 0), then the block is 0. The
+  // partly reduced outputs show which pivot was taken (from (1, 1) they would be
+  // [[-0.5, 1], [1, 0]] and X = (-1.5, 4)).
+  const Matrix equal = fromRows({{2, 2}, {-2, -2}});
+  Matrix inverse(2, 2);
+  Vector x(2);
+  EXPECT_EQ(gaussJordan(equal, Vector{1, 3}, 0, 1, inverse, x).status, LinearStatus::Singular);
+  EXPECT_EQ(inverse[0], Vector({0.5, 1.0}));
+  EXPECT_EQ(inverse[1], Vector({1.0, 0.0}));
+  EXPECT_EQ(x, Vector({0.5, 4.0}));
+
+  // Ties at (0, 1) and (1, 0): row-major order takes (0, 1), a column swap that leaves X in
+  // place; (1, 0) would swap the rows and give X = (3, 2, 0).
+  const Matrix crossed = fromRows({{0, 2, 0}, {2, 0, 0}, {0, 0, 0}});
+  Matrix inverse3(3, 3);
+  Vector x3(3);
+  EXPECT_EQ(gaussJordan(crossed, Vector{4, 6, 0}, 0, 2, inverse3, x3).status,
+            LinearStatus::Singular);
+  EXPECT_EQ(x3, Vector({2.0, 3.0, 0.0}));
+}
+
+TEST(GaussJordan, DeterminantSignAndUnpermutationOfACycle) {
+  // A cyclic permutation of a diagonal: 2 x1 = b0, 4 x2 = b1, 3 x0 = b2. The first two steps
+  // both swap rows and columns, and the swaps are undone in reverse order of the steps.
+  const Matrix cycle = fromRows({{0, 2, 0}, {0, 0, 4}, {3, 0, 0}});
+  Matrix inverse(3, 3);
+  Vector x(3);
+  const GaussJordanResult r = gaussJordan(cycle, Vector{4, 12, 3}, 0, 2, inverse, x);
+  ASSERT_EQ(r.status, LinearStatus::Ok);
+  EXPECT_EQ(r.determinant, 24.0);
+  EXPECT_EQ(x, Vector({1.0, 2.0, 3.0}));
+  EXPECT_EQ(inverse[0], Vector({0.0, 0.0, 1.0 / 3.0}));
+  EXPECT_EQ(inverse[1], Vector({0.5, 0.0, 0.0}));
+  EXPECT_EQ(inverse[2], Vector({0.0, 0.25, 0.0}));
+
+  // Anti-diagonal: an odd permutation, det = -24.
+  const Matrix anti = fromRows({{0, 0, 2}, {0, 3, 0}, {4, 0, 0}});
+  const GaussJordanResult ra = gaussJordan(anti, Vector{2, 6, 8}, 0, 2, inverse, x);
+  EXPECT_EQ(ra.determinant, -24.0);
+  EXPECT_EQ(x, Vector({2.0, 2.0, 1.0}));
+}
+
+TEST(GaussJordan, PivotThresholdIsAbsolute) {
+  Matrix inverse(2, 2);
+  const double epsilon = std::ldexp(1.0, -52);
+  EXPECT_EQ(invertMatrix(fromRows({{epsilon}}), 0, 0, inverse), LinearStatus::Ok);
+  EXPECT_EQ(inverse[0][0], std::ldexp(1.0, 52));
+  EXPECT_EQ(invertMatrix(fromRows({{epsilon / 2}}), 0, 0, inverse), LinearStatus::Singular);
+  // Well conditioned, but every element is below 2^-52.
+  const Matrix tiny = fromRows({{1e-17, 0}, {0, 1e-17}});
+  EXPECT_EQ(invertMatrix(tiny, 0, 1, inverse), LinearStatus::Singular);
 }
 
 TEST(GaussJordan, RandomInversesMatchTheReference) {

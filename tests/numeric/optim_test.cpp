@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <limits>
 #include <regex>
 #include <string>
 #include <vector>
@@ -85,6 +89,9 @@ TEST(FormatLogReal, TwelveCharactersWithFourExponentDigits) {
   EXPECT_EQ(formatLogReal(0.0), " 0.000E+0000");
   EXPECT_EQ(formatLogReal(1e-300), " 1.000E-0300");
   EXPECT_EQ(formatLogReal(9.9996), " 1.000E+0001");
+  EXPECT_EQ(formatLogReal(-0.0), " 0.000E+0000");
+  EXPECT_EQ(formatLogReal(-2.5e-7), "-2.500E-0007");
+  EXPECT_EQ(formatLogReal(std::numeric_limits<double>::infinity()), "         INF");
 }
 
 TEST(ConvergenceTest, RelativeToleranceWithAnAbsoluteFloor) {
@@ -110,6 +117,124 @@ TEST(NumericDerivatives, CentralDifferencesOfAQuadratic) {
   EXPECT_NEAR(a[0][1], 3.0, 1e-3);
   EXPECT_EQ(a[1][0], a[0][1]);
   EXPECT_NEAR(a[1][1], 4.0, 1e-3);
+}
+
+TEST(NumericDerivatives, EvaluationPointsAndOrder) {
+  std::vector<Vector> points;
+  const Objective record = [&points](const Vector& x) {
+    points.push_back(x);
+    return 0.0;
+  };
+  Vector x{0.0, -2.0, 4.0};
+  Vector g(3);
+  Matrix a(3, 3);
+  numericDerivatives(record, x, 0, 2, g, a);
+  // Steps eta*|x[i]|, eta for a zero parameter; 1 + 2n + n(n-1)/2 evaluations.
+  const double h0 = eta();
+  const double h1 = 2.0 * eta();
+  const double h2 = 4.0 * eta();
+  const std::vector<Vector> expected{
+      {0.0, -2.0, 4.0},                                  // F0
+      {-h0, -2.0, 4.0},          {h0, -2.0, 4.0},        // Fm[0], Fp[0]
+      {0.0, -2.0 - h1, 4.0},     {0.0, -2.0 + h1, 4.0},  // Fm[1], Fp[1]
+      {0.0, -2.0, 4.0 - h2},     {0.0, -2.0, 4.0 + h2},  // Fm[2], Fp[2]
+      {h0, -2.0 + h1, 4.0},      {h0, -2.0, 4.0 + h2},   // F01, F02
+      {0.0, -2.0 + h1, 4.0 + h2}};                       // F12
+  EXPECT_EQ(points, expected);
+  EXPECT_EQ(x, Vector({0.0, -2.0, 4.0}));
+}
+
+// phi(r) = f(r) along d = 1 from x = 0, with every r at which f is evaluated.
+struct RecordedLine {
+  std::function<double(double)> f;
+  std::vector<double> r;
+
+  LineResult run(Vector& x, std::int32_t maxIterations, double tolerance) {
+    const Objective objective = [this](const Vector& p) {
+      r.push_back(p[0]);
+      return f(p[0]);
+    };
+    return lineMinimize(objective, x, {1.0}, 0, 0, maxIterations, tolerance);
+  }
+};
+
+constexpr double kGolden = 1.618033988749895;
+constexpr double kSection = 0.38196601125010515;
+
+TEST(LineMinimize, UphillFirstStepSwapsTheStartPoints) {
+  RecordedLine line{[](double r) { return (r - 0.3) * (r - 0.3); }, {}};
+  Vector x{0.0};
+  const LineResult result = line.run(x, 100, 0.01);
+  ASSERT_EQ(result.status, OptimStatus::Converged);
+  ASSERT_GE(line.r.size(), 4u);
+  // f(1) > f(0): the search goes from 1 through 0 to c = 0 + golden*(0 - 1); the bracket is
+  // (c, 0, 1) and its longer left part receives the first golden-section point.
+  EXPECT_EQ(line.r[0], 0.0);
+  EXPECT_EQ(line.r[1], 1.0);
+  EXPECT_EQ(line.r[2], -kGolden);
+  EXPECT_EQ(line.r[3], 0.0 - kSection * (0.0 + kGolden));
+  // 13 golden-section steps shrink the bracket of width 2.618 below 0.01*(|x1| + |x2|).
+  EXPECT_EQ(line.r.size(), 4u + 13u);
+  EXPECT_EQ(result.minimum, line.f(x[0]));
+  EXPECT_NEAR(x[0], 0.3, 0.01);
+
+  // Equal values at 0 and 1: no swap, the search goes on beyond 1.
+  RecordedLine level{[](double r) { return (r - 0.5) * (r - 0.5); }, {}};
+  x = {0.0};
+  ASSERT_EQ(level.run(x, 100, 0.01).status, OptimStatus::Converged);
+  ASSERT_GE(level.r.size(), 3u);
+  EXPECT_EQ(level.r[2], 1.0 + kGolden);
+}
+
+TEST(LineMinimize, DownhillExpandsByTheGoldenRatioWithoutParabolicSteps) {
+  RecordedLine line{[](double r) { return (r - 5.0) * (r - 5.0); }, {}};
+  Vector x{0.0};
+  ASSERT_EQ(line.run(x, 100, 0.01).status, OptimStatus::Converged);
+  ASSERT_GE(line.r.size(), 6u);
+  const double c1 = 1.0 + kGolden * 1.0;
+  const double c2 = c1 + kGolden * (c1 - 1.0);
+  const double c3 = c2 + kGolden * (c2 - c1);
+  EXPECT_EQ(line.r[0], 0.0);
+  EXPECT_EQ(line.r[1], 1.0);
+  EXPECT_EQ(line.r[2], c1);
+  EXPECT_EQ(line.r[3], c2);
+  EXPECT_EQ(line.r[4], c3);  // f rises again: bracket (c1, c2, c3)
+  EXPECT_EQ(line.r[5], c2 + kSection * (c3 - c2));
+}
+
+TEST(LineMinimize, EqualFinalValuesGiveTheRightHandPoint) {
+  // A step down at 0.5: the search ends with both inner points (0.50155..., 0.50347...) on the
+  // flat part, and the tie goes to the second one.
+  RecordedLine step{[](double r) { return r < 0.5 ? 1.0 : 0.0; }, {}};
+  Vector x{0.0};
+  const LineResult result = step.run(x, 100, 0.01);
+  ASSERT_EQ(result.status, OptimStatus::Converged);
+  EXPECT_EQ(x[0], 0.5034721887330705);
+  EXPECT_EQ(result.minimum, 0.0);
+}
+
+TEST(LineMinimize, StepLimitAndToleranceFloor) {
+  const auto parabola = [](double r) { return (r - 0.3) * (r - 0.3); };
+  // The search above needs 13 steps: a limit of 13 is enough, 12 runs out and leaves x alone.
+  RecordedLine enough{parabola, {}};
+  Vector x{0.0};
+  EXPECT_EQ(enough.run(x, 13, 0.01).status, OptimStatus::Converged);
+  EXPECT_NE(x[0], 0.0);
+  RecordedLine tooFew{parabola, {}};
+  x = {0.0};
+  EXPECT_EQ(tooFew.run(x, 12, 0.01).status, OptimStatus::IterationLimit);
+  EXPECT_EQ(x[0], 0.0);
+  EXPECT_EQ(tooFew.r.size(), enough.r.size());
+
+  // A tolerance below sqrt(machineEpsilon) is raised to it, so 0 still ends.
+  RecordedLine zero{parabola, {}};
+  x = {0.0};
+  EXPECT_EQ(zero.run(x, 100, 0.0).status, OptimStatus::Converged);
+  RecordedLine floored{parabola, {}};
+  Vector y{0.0};
+  EXPECT_EQ(floored.run(y, 100, std::sqrt(fmath::machineEpsilon)).status, OptimStatus::Converged);
+  EXPECT_EQ(zero.r, floored.r);
+  EXPECT_EQ(x, y);
 }
 
 TEST(LineMinimize, FindsTheMinimumAlongTheDirection) {
@@ -178,6 +303,11 @@ TEST_F(OptimTest, SingularFirstSystemReportsTheStartValue) {
   EXPECT_EQ(r.status, OptimStatus::SingularHessian);
   EXPECT_EQ(r.minimum, 9.0);
   EXPECT_EQ(x[0], 1.0);
+
+  // The iteration limit does not hide the failure of the last iteration.
+  const MarquardtResult once = marquardt(linear, numericDerivatives, x, 0, 0, inverse, 1, 1e-10);
+  EXPECT_EQ(once.status, OptimStatus::SingularHessian);
+  EXPECT_EQ(once.minimum, 9.0);
 }
 
 TEST_F(OptimTest, EndlessDescentEndsWithIterationLimit) {
@@ -188,6 +318,70 @@ TEST_F(OptimTest, EndlessDescentEndsWithIterationLimit) {
   EXPECT_EQ(r.status, OptimStatus::IterationLimit);
   EXPECT_EQ(x[0], 0.0);
   EXPECT_EQ(r.minimum, -1.0);
+}
+
+// Exact derivatives of (x - 3)^2, counting the outer iterations.
+struct ParabolaDerivatives {
+  int* calls;
+  void operator()(const Objective&, Vector& x, int, int, Vector& g, Matrix& a) const {
+    ++*calls;
+    g[0] = 2.0 * (x[0] - 3.0);
+    a[0][0] = 2.0;
+  }
+};
+
+TEST_F(OptimTest, ConvergedRunEndsWithAnUndampedStepAfterTheLastValue) {
+  const Objective parabola = [](const Vector& x) { return (x[0] - 3.0) * (x[0] - 3.0); };
+  int calls = 0;
+  Vector x{5.0};
+  Matrix inverse(1, 1);
+  const MarquardtResult r =
+      marquardt(parabola, ParabolaDerivatives{&calls}, x, 0, 0, inverse, 100, 1e-6);
+  EXPECT_EQ(r.status, OptimStatus::Converged);
+  // The Newton step on the exact Hessian lands on 3; the minimum is the last line-search value.
+  EXPECT_EQ(x[0], 3.0);
+  EXPECT_GT(r.minimum, 0.0);
+  EXPECT_EQ(inverse[0][0], 0.5);
+  // One log line per outer iteration, the undamped one included.
+  const std::string bytes = logBytes();
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2 + calls);
+
+  // With the limit at that iteration the step is still made, but the status is -3.
+  const int needed = calls;
+  x = {5.0};
+  const MarquardtResult atLimit =
+      marquardt(parabola, ParabolaDerivatives{&calls}, x, 0, 0, inverse, needed, 1e-6);
+  EXPECT_EQ(atLimit.status, OptimStatus::IterationLimit);
+  EXPECT_EQ(x[0], 3.0);
+  EXPECT_EQ(atLimit.minimum, r.minimum);
+  x = {5.0};
+  const MarquardtResult before =
+      marquardt(parabola, ParabolaDerivatives{&calls}, x, 0, 0, inverse, needed - 1, 1e-6);
+  EXPECT_EQ(before.status, OptimStatus::IterationLimit);
+  EXPECT_NE(x[0], 3.0);
+}
+
+TEST_F(OptimTest, TooSmallRelativeDecreaseIsRejectedUntilLambdaPassesAThousand) {
+  // Negative objective whose best step lowers it by 1e-6, a relative 1e-12: below the fixed
+  // acceptance ratio 1e-10 (the caller's tolerance 1e-13 plays no part in it).
+  const Objective shallow = [](const Vector& x) {
+    return -1e6 + 1e-6 * (x[0] - 1.0) * (x[0] - 1.0);
+  };
+  const DerivativeRoutine exact = [](const Objective&, Vector& x, int, int, Vector& g, Matrix& a) {
+    g[0] = 2e-6 * (x[0] - 1.0);
+    a[0][0] = 2e-6;
+  };
+  Vector x{0.0};
+  Matrix inverse(1, 1);
+  const double start = shallow(x);
+  const MarquardtResult r = marquardt(shallow, exact, x, 0, 0, inverse, 100, 1e-13);
+  EXPECT_EQ(r.status, OptimStatus::LambdaTooLarge);
+  // X and the minimum come from the last rejected line search (lambda 1000).
+  EXPECT_LT(r.minimum, start);
+  EXPECT_EQ(r.minimum, shallow(x));
+  EXPECT_NEAR(x[0], 1.0, 0.02);
+  const std::string bytes = logBytes();
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 3);
 }
 
 TEST_F(OptimTest, LogOfThreeIterationsHasFiveLines) {

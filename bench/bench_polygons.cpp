@@ -48,7 +48,8 @@ std::int32_t referenceFindPolygon(const plk::PolygonList& polygons, double u, do
   for (std::size_t k = 0; k < polygons.size(); ++k) {
     const auto& sommets = polygons[k].sommets;
     std::vector<plk::Point2> corners;
-    for (std::size_t i = 0; i + 1 < sommets.size(); ++i) corners.push_back({sommets[i]->V, sommets[i]->U});
+    for (std::size_t i = 0; i + 1 < sommets.size(); ++i)
+      corners.push_back({sommets[i]->V, sommets[i]->U});
     if (plk::pointInPolygon(corners, {v, u})) return static_cast<std::int32_t>(k);
   }
   return -1;

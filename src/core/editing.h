@@ -19,8 +19,8 @@ enum class EditMode : std::int32_t {
 // Editing state shared by the two image windows and the main window.
 struct EditingState {
   EditMode editMode = EditMode::Arrow;
-  double snapU = -1.0;  // border row the pointer is snapped to, -1 when none
-  double snapV = -1.0;  // border column the pointer is snapped to, -1 when none
+  double snapU = -1.0;        // border row the pointer is snapped to, -1 when none
+  double snapV = -1.0;        // border column the pointer is snapped to, -1 when none
   std::int32_t pointerX = 0;  // last pointer position on a drawing surface
   std::int32_t pointerY = 0;
 };

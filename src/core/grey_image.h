@@ -10,7 +10,8 @@ namespace plk {
 class GreyImage {
  public:
   GreyImage() = default;
-  GreyImage(int width, int height) : width_(width), height_(height), pixels_(pixelCount(width, height)) {}
+  GreyImage(int width, int height)
+      : width_(width), height_(height), pixels_(pixelCount(width, height)) {}
 
   [[nodiscard]] int width() const { return width_; }
   [[nodiscard]] int height() const { return height_; }
@@ -41,14 +42,19 @@ class IntMatrix {
  public:
   IntMatrix() = default;
   IntMatrix(int rows, int columns)
-      : rows_(rows), columns_(columns),
+      : rows_(rows),
+        columns_(columns),
         values_(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns), 0) {}
 
   [[nodiscard]] int rows() const { return rows_; }
   [[nodiscard]] int columns() const { return columns_; }
   [[nodiscard]] bool empty() const { return values_.empty(); }
-  [[nodiscard]] std::int32_t& operator()(int row, int column) { return values_[offset(row, column)]; }
-  [[nodiscard]] std::int32_t operator()(int row, int column) const { return values_[offset(row, column)]; }
+  [[nodiscard]] std::int32_t& operator()(int row, int column) {
+    return values_[offset(row, column)];
+  }
+  [[nodiscard]] std::int32_t operator()(int row, int column) const {
+    return values_[offset(row, column)];
+  }
   void clear() { *this = IntMatrix(); }
 
  private:

@@ -14,7 +14,8 @@ GreyImage toGreyImage(const QImage& eightBitImage) {
   if (eightBitImage.depth() != 8) return GreyImage();
   GreyImage grey(eightBitImage.width(), eightBitImage.height());
   for (int r = 0; r < grey.height(); ++r) {
-    std::memcpy(grey.row(r), eightBitImage.constScanLine(r), static_cast<std::size_t>(grey.width()));
+    std::memcpy(grey.row(r), eightBitImage.constScanLine(r),
+                static_cast<std::size_t>(grey.width()));
   }
   return grey;
 }

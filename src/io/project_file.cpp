@@ -92,7 +92,8 @@ class ProjectWriter {
 
 std::optional<std::int32_t> parseHex(std::string_view digits) {
   std::int32_t value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
     return std::nullopt;
   }
@@ -171,7 +172,8 @@ class ProjectReader {
   }
 
   [[nodiscard]] std::vector<std::int32_t> readPolygon(const std::string& side, std::size_t k,
-                                                      int keysInSide, std::size_t vertexCount) const {
+                                                      int keysInSide,
+                                                      std::size_t vertexCount) const {
     requireKey(side, polygonCountKey(k));
     const std::int32_t count = integer(side, polygonCountKey(k));
     if (count < 0 || count > keysInSide) invalid();

@@ -71,8 +71,8 @@ struct MarquardtResult {
 
 // Minimises the objective from the start point x (lb..ub), which receives the result. The
 // inverse of the last solved (damped) Hessian is written to `inverseHessian`, allocated by the
-// caller (lb..ub square). Passing maxIterations gives IterationLimit, also after the final
-// undamped step, but an iteration that failed keeps its own status.
+// caller (lb..ub square). More than maxIterations outer iterations give IterationLimit, also
+// after the final undamped step, but an iteration that failed keeps its own status.
 [[nodiscard]] MarquardtResult marquardt(const Objective& objective,
                                         const DerivativeRoutine& derivatives, Vector& x, int lb,
                                         int ub, Matrix& inverseHessian, std::int32_t maxIterations,
@@ -89,8 +89,8 @@ struct LineResult {
 
 // Minimises objective(x + r d) over r by bracketing from 0 and 1 then golden-section search;
 // on success x becomes x + r d. A zero direction leaves x as it is, with status Converged.
-// IterationLimit when the bracketing does not close within a bounded number of expansions (or meets
-// a non-finite value), or the search runs out of steps.
+// IterationLimit when the bracketing does not close within a bounded number of expansions (or
+// meets a non-finite value), or the search runs out of steps.
 [[nodiscard]] LineResult lineMinimize(const Objective& objective, Vector& x, const Vector& d,
                                       int lb, int ub, std::int32_t maxIterations, double tolerance);
 

@@ -51,8 +51,6 @@ void TFHelp::loadHelpText(Prompts& prompts, const QStringList& folders) {
                                          "l'aide ne sera pas disponible."));
 }
 
-QStringList helpFolders() {
-  return {QDir::currentPath(), QCoreApplication::applicationDirPath()};
-}
+QStringList helpFolders() { return {QDir::currentPath(), QCoreApplication::applicationDirPath()}; }
 
 }  // namespace plk

@@ -35,8 +35,8 @@ namespace {
 
 const QString kTenSpaces = QStringLiteral("          ");
 const QString kProjectFilter = QStringLiteral("Projet PLK(*.plk)");
-const QString kSaveQuestion = QStringLiteral(
-    "Vous avez un projet en cours. Voulez-vous le sauvegarder avant de quitter ?");
+const QString kSaveQuestion =
+    QStringLiteral("Vous avez un projet en cours. Voulez-vous le sauvegarder avant de quitter ?");
 constexpr int kClientWidth = 328;
 constexpr int kClientHeight = 301;
 
@@ -82,9 +82,9 @@ void TFMain::createToolPanel(QWidget* client) {
   panel->setObjectName(QStringLiteral("Panel1"));
   panel->setFrameShape(QFrame::StyledPanel);
   panel->setGeometry(0, 0, kClientWidth, 37);
-  SpeedButtonArrow = createSpeedButton(panel, QStringLiteral("SpeedButtonArrow"),
-                                       QStringLiteral(":/buttons/arrow.png"),
-                                       QStringLiteral("Flèche"), 6);
+  SpeedButtonArrow =
+      createSpeedButton(panel, QStringLiteral("SpeedButtonArrow"),
+                        QStringLiteral(":/buttons/arrow.png"), QStringLiteral("Flèche"), 6);
   auto* add = createSpeedButton(panel, QStringLiteral("SpeedButtonAdd"),
                                 QStringLiteral(":/buttons/add.png"),
                                 QStringLiteral("Ajout de sommets"), 34);
@@ -101,8 +101,8 @@ void TFMain::createToolPanel(QWidget* client) {
   connect(del, &QToolButton::clicked, this, [this] { chooseMode(EditMode::Del); });
 }
 
-QToolButton* TFMain::createSpeedButton(QWidget* panel, const QString& name,
-                                       const QString& picture, const QString& toolTip, int left) {
+QToolButton* TFMain::createSpeedButton(QWidget* panel, const QString& name, const QString& picture,
+                                       const QString& toolTip, int left) {
   auto* button = new QToolButton(panel);
   button->setObjectName(name);
   button->setIcon(QIcon(picture));
@@ -158,12 +158,12 @@ void TFMain::createMenus() {
 void TFMain::createFileMenu() {
   QMenu* menu = menuBar()->addMenu(QStringLiteral("Fichier"));
   menu->setObjectName(QStringLiteral("Fichier1"));
-  QAction* create = addMenuItem(menu, QStringLiteral("Nouveauprojet1"),
-                                QStringLiteral("Nouveau projet..."));
-  QAction* open = addMenuItem(menu, QStringLiteral("Ouvrirprojet1"),
-                              QStringLiteral("Ouvrir projet..."));
-  Fermerprojet1 = addMenuItem(menu, QStringLiteral("Fermerprojet1"),
-                              QStringLiteral("Sauver projet"));
+  QAction* create =
+      addMenuItem(menu, QStringLiteral("Nouveauprojet1"), QStringLiteral("Nouveau projet..."));
+  QAction* open =
+      addMenuItem(menu, QStringLiteral("Ouvrirprojet1"), QStringLiteral("Ouvrir projet..."));
+  Fermerprojet1 =
+      addMenuItem(menu, QStringLiteral("Fermerprojet1"), QStringLiteral("Sauver projet"));
   menu->addSeparator();
   QAction* quit = addMenuItem(menu, QStringLiteral("Quitter1"), QStringLiteral("Quitter"));
   connect(create, &QAction::triggered, this, [this] {
@@ -199,9 +199,12 @@ void TFMain::createViewMenu() {
     window->raise();
     window->activateWindow();
   };
-  connect(Imagegauche1, &QAction::triggered, this, [this, showWindow] { showWindow(leftWindow()); });
-  connect(Imagedroite1, &QAction::triggered, this, [this, showWindow] { showWindow(rightWindow()); });
-  connect(Rapport1, &QAction::triggered, this, [this, showWindow] { showWindow(windows_.rapport); });
+  connect(Imagegauche1, &QAction::triggered, this,
+          [this, showWindow] { showWindow(leftWindow()); });
+  connect(Imagedroite1, &QAction::triggered, this,
+          [this, showWindow] { showWindow(rightWindow()); });
+  connect(Rapport1, &QAction::triggered, this,
+          [this, showWindow] { showWindow(windows_.rapport); });
 }
 
 void TFMain::createToolsMenu() {
@@ -209,8 +212,9 @@ void TFMain::createToolsMenu() {
   Outils1->setObjectName(QStringLiteral("Outils1"));
   QAction* opti = addMenuItem(Outils1, QStringLiteral("Optimiserlasegmentation1"),
                               QStringLiteral("Optimiser la segmentation..."));
-  QAction* adjust = addMenuItem(Outils1, QStringLiteral("Ajusterlessommetsdevantappartenirunct1"),
-                                QStringLiteral("Ajuster les sommets devant appartenir à un côté..."));
+  QAction* adjust =
+      addMenuItem(Outils1, QStringLiteral("Ajusterlessommetsdevantappartenirunct1"),
+                  QStringLiteral("Ajuster les sommets devant appartenir à un côté..."));
   Outils1->addSeparator();
   QAction* detect = addMenuItem(Outils1, QStringLiteral("Chercherlespointsdintrt1"),
                                 QStringLiteral("Détecter de points d'intérêt..."));
@@ -240,13 +244,15 @@ void TFMain::createHelpMenu() {
 }
 
 void TFMain::enableProjectMenus() {
-  for (QAction* action : {Fermerprojet1, Imagegauche1, Imagedroite1, Rapport1, Outils1->menuAction()}) {
+  for (QAction* action :
+       {Fermerprojet1, Imagegauche1, Imagedroite1, Rapport1, Outils1->menuAction()}) {
     action->setEnabled(true);
   }
 }
 
 void TFMain::disableProjectMenus() {
-  for (QAction* action : {Fermerprojet1, Imagegauche1, Imagedroite1, Rapport1, Outils1->menuAction()}) {
+  for (QAction* action :
+       {Fermerprojet1, Imagegauche1, Imagedroite1, Rapport1, Outils1->menuAction()}) {
     action->setEnabled(false);
   }
 }
@@ -321,25 +327,30 @@ std::unique_ptr<TFImage> TFMain::openImageWindow(Project& project, ImageSide& si
 
 QString TFMain::checkLeftImage(const TFImage* left) {
   if (left == nullptr) {
-    return QStringLiteral("Erreur lors du chargement de l'image gauche ! Création du projet impossible.");
+    return QStringLiteral(
+        "Erreur lors du chargement de l'image gauche ! Création du projet impossible.");
   }
   if (left->imageDepth() != 8) {
-    return QStringLiteral("L'image gauche n'est pas composée de pixels codés sur 8 bits ! "
-                          "Création du projet impossible.");
+    return QStringLiteral(
+        "L'image gauche n'est pas composée de pixels codés sur 8 bits ! "
+        "Création du projet impossible.");
   }
   return {};
 }
 
 QString TFMain::checkRightImage(const TFImage& left, const TFImage* right) {
   if (right == nullptr) {
-    return QStringLiteral("Erreur lors du chargement de l'image droite ! Création du projet impossible.");
+    return QStringLiteral(
+        "Erreur lors du chargement de l'image droite ! Création du projet impossible.");
   }
   if (right->imageDepth() != 8) {
-    return QStringLiteral("L'image droite n'est pas composée de pixels codés sur 8 bits ! "
-                          "Création du projet impossible.");
+    return QStringLiteral(
+        "L'image droite n'est pas composée de pixels codés sur 8 bits ! "
+        "Création du projet impossible.");
   }
   if (left.imageWidth() != right->imageWidth() || left.imageHeight() != right->imageHeight()) {
-    return QStringLiteral("Les deux images n'ont pas les mêmes dimensions ! Création du projet impossible.");
+    return QStringLiteral(
+        "Les deux images n'ont pas les mêmes dimensions ! Création du projet impossible.");
   }
   return {};
 }
@@ -352,13 +363,13 @@ bool TFMain::createProjectFromImages() {
   project->leftImagePath = fields.leftImagePath().toStdString();
   project->rightImagePath = fields.rightImagePath().toStdString();
 
-  auto left = openImageWindow(*project, project->left, ImageSideKind::Left,
-                              fields.leftImagePath(), QStringLiteral("gauche"));
+  auto left = openImageWindow(*project, project->left, ImageSideKind::Left, fields.leftImagePath(),
+                              QStringLiteral("gauche"));
   QString failure = checkLeftImage(left.get());
   std::unique_ptr<TFImage> right;
   if (failure.isEmpty()) {
-    right = openImageWindow(*project, project->right, ImageSideKind::Right,
-                            fields.rightImagePath(), QStringLiteral("droite"));
+    right = openImageWindow(*project, project->right, ImageSideKind::Right, fields.rightImagePath(),
+                            QStringLiteral("droite"));
     failure = checkRightImage(*left, right.get());
   }
   if (!failure.isEmpty()) {

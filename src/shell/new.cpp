@@ -49,8 +49,8 @@ void TFNew::createControls() {
                             QRect(436, 42, 88, 25));
   auto* Button2 = addButton(this, QStringLiteral("Button2"), QStringLiteral("Parcourir..."),
                             QRect(436, 74, 88, 25));
-  auto* Button3 = addButton(this, QStringLiteral("Button3"), QStringLiteral("OK"),
-                            QRect(180, 116, 75, 25));
+  auto* Button3 =
+      addButton(this, QStringLiteral("Button3"), QStringLiteral("OK"), QRect(180, 116, 75, 25));
   auto* Button4 = addButton(this, QStringLiteral("Button4"), QStringLiteral("Annuler"),
                             QRect(280, 116, 75, 25));
   Button3->setDefault(true);
@@ -89,8 +89,10 @@ void TFNew::browse(QLineEdit* field, const QString& title) {
 
 QString TFNew::missingField() const {
   if (EditNom->text().isEmpty()) return QStringLiteral("Vous devez spécifier un nom de projet !");
-  if (EditGauche->text().isEmpty()) return QStringLiteral("Vous devez spécifier une image gauche !");
-  if (EditDroite->text().isEmpty()) return QStringLiteral("Vous devez spécifier une image droite !");
+  if (EditGauche->text().isEmpty())
+    return QStringLiteral("Vous devez spécifier une image gauche !");
+  if (EditDroite->text().isEmpty())
+    return QStringLiteral("Vous devez spécifier une image droite !");
   return {};
 }
 

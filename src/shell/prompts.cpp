@@ -34,21 +34,19 @@ Answer DialogPrompts::askYesNo(QWidget* parent, const QString& text) {
 }
 
 Answer DialogPrompts::askYesNoCancel(QWidget* parent, const QString& text) {
-  const auto button =
-      QMessageBox::warning(parent, QApplication::applicationName(), text,
-                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                           QMessageBox::Cancel);
+  const auto button = QMessageBox::warning(parent, QApplication::applicationName(), text,
+                                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                           QMessageBox::Cancel);
   return toAnswer(button);
 }
 
-QString DialogPrompts::openFileName(QWidget* parent, const QString& title,
-                                    const QString& directory, const QString& filter) {
+QString DialogPrompts::openFileName(QWidget* parent, const QString& title, const QString& directory,
+                                    const QString& filter) {
   return QFileDialog::getOpenFileName(parent, title, directory, filter);
 }
 
-QString DialogPrompts::saveFileName(QWidget* parent, const QString& title,
-                                    const QString& directory, const QString& proposedName,
-                                    const QString& filter) {
+QString DialogPrompts::saveFileName(QWidget* parent, const QString& title, const QString& directory,
+                                    const QString& proposedName, const QString& filter) {
   const QString start = directory.isEmpty() ? proposedName : QDir(directory).filePath(proposedName);
   return QFileDialog::getSaveFileName(parent, title, start, filter, nullptr,
                                       QFileDialog::DontConfirmOverwrite);

@@ -2,6 +2,7 @@
 
 namespace plk {
 
-TFAppariement::TFAppariement(QWidget* parent) : ToolDialog(QStringLiteral("Appariement des points d'intérêt"), parent) {}
+TFAppariement::TFAppariement(QWidget* parent)
+    : ToolDialog(QStringLiteral("Appariement des points d'intérêt"), parent) {}
 
 }  // namespace plk

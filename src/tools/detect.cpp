@@ -2,6 +2,7 @@
 
 namespace plk {
 
-TFDetect::TFDetect(QWidget* parent) : ToolDialog(QStringLiteral("Détection de points d'intérêt"), parent) {}
+TFDetect::TFDetect(QWidget* parent)
+    : ToolDialog(QStringLiteral("Détection de points d'intérêt"), parent) {}
 
 }  // namespace plk

@@ -2,6 +2,7 @@
 
 namespace plk {
 
-TFDisparites::TFDisparites(QWidget* parent) : ToolDialog(QStringLiteral("Calcul de la carte des disparités"), parent) {}
+TFDisparites::TFDisparites(QWidget* parent)
+    : ToolDialog(QStringLiteral("Calcul de la carte des disparités"), parent) {}
 
 }  // namespace plk

@@ -2,6 +2,7 @@
 
 namespace plk {
 
-TFEstime::TFEstime(QWidget* parent) : ToolDialog(QStringLiteral("Estimation des homographies"), parent) {}
+TFEstime::TFEstime(QWidget* parent)
+    : ToolDialog(QStringLiteral("Estimation des homographies"), parent) {}
 
 }  // namespace plk

@@ -2,6 +2,7 @@
 
 namespace plk {
 
-TFOpti::TFOpti(QWidget* parent) : ToolDialog(QStringLiteral("Optimisation de la segmentation"), parent) {}
+TFOpti::TFOpti(QWidget* parent)
+    : ToolDialog(QStringLiteral("Optimisation de la segmentation"), parent) {}
 
 }  // namespace plk

@@ -10,7 +10,8 @@ namespace {
 GreyImage patternImage(int width, int height) {
   GreyImage image(width, height);
   for (int r = 0; r < height; ++r) {
-    for (int c = 0; c < width; ++c) image.set(r, c, static_cast<std::uint8_t>((r * 37 + c * c * 11) % 256));
+    for (int c = 0; c < width; ++c)
+      image.set(r, c, static_cast<std::uint8_t>((r * 37 + c * c * 11) % 256));
   }
   return image;
 }
@@ -79,8 +80,8 @@ TEST(ComputeGradient, VerticalStepGivesFourHundredOnBothSidesOfTheEdge) {
 }
 
 TEST(ComputeGradient, ImagesUnderThreePixelsGiveZerosWithoutOverrun) {
-  for (const auto& [w, h] : {std::pair{0, 0}, std::pair{1, 1}, std::pair{2, 5}, std::pair{5, 2},
-                            std::pair{1, 7}}) {
+  for (const auto& [w, h] :
+       {std::pair{0, 0}, std::pair{1, 1}, std::pair{2, 5}, std::pair{5, 2}, std::pair{1, 7}}) {
     GreyImage image(w, h);
     for (int r = 0; r < h; ++r) {
       for (int c = 0; c < w; ++c) image.set(r, c, static_cast<std::uint8_t>(40 * (r + c)));

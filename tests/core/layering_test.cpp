@@ -10,7 +10,8 @@ namespace {
 
 // Lines of src/core and src/numeric that include a Qt header.
 std::vector<std::string> qtIncludes() {
-  const std::regex qtInclude(R"(^\s*#\s*include\s*[<"](Q[A-Za-z0-9_]*|Qt[A-Za-z0-9_]*/[^>"]*)[>"])");
+  const std::regex qtInclude(
+      R"(^\s*#\s*include\s*[<"](Q[A-Za-z0-9_]*|Qt[A-Za-z0-9_]*/[^>"]*)[>"])");
   std::vector<std::string> found;
   for (const char* layer : {"src/core", "src/numeric"}) {
     const std::filesystem::path root = std::filesystem::path(PLK_SOURCE_DIR) / layer;

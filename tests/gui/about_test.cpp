@@ -1,9 +1,9 @@
+#include "shell/about.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QPushButton>
-
-#include "shell/about.h"
 
 namespace plk::test {
 namespace {

@@ -1,3 +1,5 @@
+#include "shell/aide.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -5,7 +7,6 @@
 #include <QTemporaryDir>
 
 #include "scripted_prompts.h"
-#include "shell/aide.h"
 
 namespace plk::test {
 namespace {
@@ -25,7 +26,9 @@ TEST(AideTest, ReadsTheFirstFolderHoldingTheText) {
     const TFHelp help(prompts, {working.path(), program.path()});
     EXPECT_EQ(help.text(), QStringLiteral("programme"));
   }
-  writeBytes(QDir(working.path()).filePath(QStringLiteral("aide.txt")), "Cr\xe9" "er\r\nun projet\r\n");
+  writeBytes(QDir(working.path()).filePath(QStringLiteral("aide.txt")),
+             "Cr\xe9"
+             "er\r\nun projet\r\n");
   const TFHelp help(prompts, {working.path(), program.path()});
   EXPECT_EQ(help.windowTitle(), QStringLiteral("Aide"));
   EXPECT_EQ(help.text(), QStringLiteral("Créer\nun projet"));
@@ -47,7 +50,9 @@ TEST(AideTest, ShippedHelpIsIsoLatinWithCrLf) {
   const QByteArray bytes = file.readAll();
   EXPECT_EQ(bytes.count("\n"), bytes.count("\r\n"));
   EXPECT_TRUE(bytes.contains("Ajout de sommets"));
-  EXPECT_TRUE(bytes.contains("Fl\xe8" "che"));
+  EXPECT_TRUE(
+      bytes.contains("Fl\xe8"
+                     "che"));
 }
 
 }  // namespace

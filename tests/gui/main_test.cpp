@@ -12,9 +12,10 @@
 namespace plk::test {
 namespace {
 
-const QString kSaveQuestion = QStringLiteral(
-    "Vous avez un projet en cours. Voulez-vous le sauvegarder avant de quitter ?");
-const QString kOverwrite = QStringLiteral("Ce fichier de projet existe déjà. Voulez-vous le remplacer ?");
+const QString kSaveQuestion =
+    QStringLiteral("Vous avez un projet en cours. Voulez-vous le sauvegarder avant de quitter ?");
+const QString kOverwrite =
+    QStringLiteral("Ce fichier de projet existe déjà. Voulez-vous le remplacer ?");
 const char* const kProjectItems[] = {"Fermerprojet1", "Imagegauche1", "Imagedroite1", "Rapport1"};
 
 class MainTest : public ShellTest {
@@ -23,7 +24,8 @@ class MainTest : public ShellTest {
     for (const char* name : kProjectItems) {
       if (action(name)->isEnabled() != enabled) return false;
     }
-    return main().findChild<QMenu*>(QStringLiteral("Outils1"))->menuAction()->isEnabled() == enabled;
+    return main().findChild<QMenu*>(QStringLiteral("Outils1"))->menuAction()->isEnabled() ==
+           enabled;
   }
   QToolButton* speedButton(const char* name) const { return main().findChild<QToolButton*>(name); }
   void click(const char* name) const {
@@ -44,7 +46,8 @@ TEST_F(MainTest, StartsWithoutProject) {
   EXPECT_TRUE(speedButton("SpeedButtonArrow")->isChecked());
   EXPECT_EQ(speedButton("SpeedButtonDel")->toolTip(), QStringLiteral("Supression de sommets"));
   EXPECT_EQ(main().editing().editMode, EditMode::Arrow);
-  EXPECT_EQ(main().findChild<QLabel*>(QStringLiteral("LabelUV"))->text(), QStringLiteral("          "));
+  EXPECT_EQ(main().findChild<QLabel*>(QStringLiteral("LabelUV"))->text(),
+            QStringLiteral("          "));
   EXPECT_EQ(main().findChild<QLineEdit*>(QStringLiteral("Edit1"))->text(), QStringLiteral("1"));
   EXPECT_TRUE(listing().isEmpty());
   EXPECT_EQ(main().project(), nullptr);
@@ -68,7 +71,8 @@ TEST_F(MainTest, SpeedButtonsChooseTheModeExclusively) {
 // A drag whose button-up never reached the window (the pointer grab was lost) must not survive
 // a change to Arrow or Add: the vertex would stay under the pointer and Add would take the drag
 // for a polygon under construction.
-class ModeChangeDuringDragTest : public MainTest, public ::testing::WithParamInterface<const char*> {};
+class ModeChangeDuringDragTest : public MainTest,
+                                 public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ModeChangeDuringDragTest, EndsTheDrag) {
   ASSERT_TRUE(openProject());
@@ -128,17 +132,20 @@ TEST_F(MainTest, RefusedImagesLeaveNoProject) {
     QString left, right, message;
   } cases[] = {
       {path(QStringLiteral("none.bmp")), rightPath,
-       QStringLiteral("Erreur lors du chargement de l'image gauche ! Création du projet impossible.")},
+       QStringLiteral(
+           "Erreur lors du chargement de l'image gauche ! Création du projet impossible.")},
       {colour, rightPath,
        QStringLiteral("L'image gauche n'est pas composée de pixels codés sur 8 bits ! "
                       "Création du projet impossible.")},
       {leftPath, path(QStringLiteral("none.bmp")),
-       QStringLiteral("Erreur lors du chargement de l'image droite ! Création du projet impossible.")},
+       QStringLiteral(
+           "Erreur lors du chargement de l'image droite ! Création du projet impossible.")},
       {leftPath, colour,
        QStringLiteral("L'image droite n'est pas composée de pixels codés sur 8 bits ! "
                       "Création du projet impossible.")},
       {wide, tall,
-       QStringLiteral("Les deux images n'ont pas les mêmes dimensions ! Création du projet impossible.")},
+       QStringLiteral(
+           "Les deux images n'ont pas les mêmes dimensions ! Création du projet impossible.")},
   };
   for (const auto& c : cases) {
     prompts.errors.clear();
@@ -186,7 +193,7 @@ TEST_F(MainTest, LockButtonsIgnoreBadNumbers) {
   addTriangle(main().project()->left.polygons);
   addTriangle(main().project()->right.polygons);
   for (const QString& text : {QStringLiteral("0"), QStringLiteral("abc"), QStringLiteral("2"),
-                             QStringLiteral("99999999999")}) {
+                              QStringLiteral("99999999999")}) {
     setPolygonNumber(text);
     click("Button1");
     click("Button2");
@@ -252,8 +259,9 @@ TEST_F(MainTest, ReinitialisingTheLeftVerticesAsksFirst) {
 
   prompts.answers = {Answer::Yes};
   main().Rinitialiserlessommetsdelimagegauche1Click();
-  EXPECT_EQ(prompts.questions.last(),
-            QStringLiteral("Êtes vous sûr de vouloir supprimer tous les sommets de l'image gauche ?"));
+  EXPECT_EQ(
+      prompts.questions.last(),
+      QStringLiteral("Êtes vous sûr de vouloir supprimer tous les sommets de l'image gauche ?"));
   EXPECT_TRUE(main().project()->left.polygons.empty());
   EXPECT_EQ(main().project()->left.polygons.vertexCount(), 0U);
   EXPECT_FALSE(main().project()->results.pointsDetected);
@@ -356,12 +364,14 @@ TEST_F(MainTest, InvalidProjectFileOpensNothing) {
   const QString invalid = path(QStringLiteral("bad.plk"));
   QFile file(invalid);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[polygones]\r\nnbre_gauche=1\r\n[gauche]\r\np1.nbre_sommets=1\r\np1-1.index=5\r\n"
-             "[sommets]\r\nnbre_gauche=0\r\n");
+  file.write(
+      "[polygones]\r\nnbre_gauche=1\r\n[gauche]\r\np1.nbre_sommets=1\r\np1-1.index=5\r\n"
+      "[sommets]\r\nnbre_gauche=0\r\n");
   file.close();
   prompts.fileNames = {invalid};
   main().Ouvrirprojet1Click();
-  EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Le fichier de projet est invalide : ") + invalid});
+  EXPECT_EQ(prompts.errors,
+            QStringList{QStringLiteral("Le fichier de projet est invalide : ") + invalid});
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_TRUE(main().projectFileName().isEmpty());
 }

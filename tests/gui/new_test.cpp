@@ -23,7 +23,10 @@ TEST_F(NewTest, ChecksTheFieldsInOrder) {
   } cases[] = {
       {{}, {}, {}, QStringLiteral("Vous devez spécifier un nom de projet !")},
       {QStringLiteral("s"), {}, {}, QStringLiteral("Vous devez spécifier une image gauche !")},
-      {QStringLiteral("s"), leftPath, {}, QStringLiteral("Vous devez spécifier une image droite !")},
+      {QStringLiteral("s"),
+       leftPath,
+       {},
+       QStringLiteral("Vous devez spécifier une image droite !")},
   };
   for (const auto& c : cases) {
     prompts.errors.clear();
@@ -72,8 +75,8 @@ TEST_F(NewTest, BrowseFillsTheFieldAndTheLastFolder) {
   prompts.fileNames = {leftPath};
   click("Button1");
   click("Button2");  // cancelled
-  EXPECT_EQ(prompts.dialogTitles,
-            (QStringList{QStringLiteral("Ouvrir l'image gauche"), QStringLiteral("Ouvrir l'image droite")}));
+  EXPECT_EQ(prompts.dialogTitles, (QStringList{QStringLiteral("Ouvrir l'image gauche"),
+                                               QStringLiteral("Ouvrir l'image droite")}));
   EXPECT_TRUE(prompts.filters.first().contains(QStringLiteral("*.bmp")));
   EXPECT_EQ(dialog().leftImagePath(), leftPath);
   EXPECT_TRUE(dialog().rightImagePath().isEmpty());

@@ -1,7 +1,8 @@
+#include "shell/rapport.h"
+
 #include <QPushButton>
 #include <QtTest/QTest>
 
-#include "shell/rapport.h"
 #include "shell_fixture.h"
 
 namespace plk::test {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <deque>
 #include <QString>
 #include <QStringList>
+#include <deque>
 
 #include "shell/prompts.h"
 
@@ -36,8 +36,8 @@ class ScriptedPrompts final : public Prompts {
     filters << filter;
     return nextFile();
   }
-  QString saveFileName(QWidget*, const QString& title, const QString&,
-                       const QString& proposedName, const QString& filter) override {
+  QString saveFileName(QWidget*, const QString& title, const QString&, const QString& proposedName,
+                       const QString& filter) override {
     dialogTitles << title;
     proposedNames << proposedName;
     filters << filter;

@@ -61,7 +61,9 @@ class ShellTest : public ::testing::Test {
 
   virtual NumberFormat format() const { return NumberFormat{'.'}; }
 
-  [[nodiscard]] QString path(const QString& name) const { return QDir(folder.path()).filePath(name); }
+  [[nodiscard]] QString path(const QString& name) const {
+    return QDir(folder.path()).filePath(name);
+  }
   [[nodiscard]] TFMain& main() const { return shell->main(); }
 
   QAction* action(const char* name) const { return main().findChild<QAction*>(name); }
@@ -79,7 +81,8 @@ class ShellTest : public ::testing::Test {
   void addTriangle(PolygonList& polygons) {
     Polygone& triangle = polygons.appendPolygon();
     Sommet* first = polygons.createVertex(10, 20);
-    triangle.sommets = {first, polygons.createVertex(10, 200), polygons.createVertex(150, 20), first};
+    triangle.sommets = {first, polygons.createVertex(10, 200), polygons.createVertex(150, 20),
+                        first};
   }
 
   QTemporaryDir folder;

@@ -19,8 +19,8 @@ TEST(ToolDialogTest, CaptionsAndButtons) {
   TFDisparites disparites;
   EXPECT_EQ(opti.windowTitle(), QStringLiteral("Optimisation de la segmentation"));
   EXPECT_EQ(estime.windowTitle(), QStringLiteral("Estimation des homographies"));
-  for (ToolDialog* dialog : std::initializer_list<ToolDialog*>{&opti, &detect, &appariement,
-                                                               &estime, &disparites}) {
+  for (ToolDialog* dialog :
+       std::initializer_list<ToolDialog*>{&opti, &detect, &appariement, &estime, &disparites}) {
     EXPECT_TRUE(dialog->isModal());
     EXPECT_EQ(dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->text(),
               QStringLiteral("Démarrer"));

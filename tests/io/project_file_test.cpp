@@ -50,13 +50,35 @@ TEST(WriteProjectFile, ExampleProjectLineForLineAndStableAcrossSaves) {
   QTemporaryDir dir;
   const QString path = dir.filePath("scene.plk");
   writeProjectFile(path, sceneProject(), kComma);
-  const QStringList expected{
-      "[general]", "nom_projet=scene", "imageg_location=D:\\stereo\\left.bmp",
-      "imaged_location=D:\\stereo\\right.bmp", "[polygones]", "nbre_gauche=1", "nbre_droite=0",
-      "[gauche]", "p1.nbre_sommets=4", "p1-1.index=0", "p1-2.index=1", "p1-3.index=2",
-      "p1-4.index=0", "[sommets_gauche]", "0.U=10", "0.V=20", "0.BordU=0", "0.BordV=0", "1.U=0",
-      "1.V=200", "1.BordU=1", "1.BordV=0", "2.U=150", "2.V=20", "2.BordU=0", "2.BordV=0",
-      "[sommets]", "nbre_gauche=3", "nbre_droite=0"};
+  const QStringList expected{"[general]",
+                             "nom_projet=scene",
+                             "imageg_location=D:\\stereo\\left.bmp",
+                             "imaged_location=D:\\stereo\\right.bmp",
+                             "[polygones]",
+                             "nbre_gauche=1",
+                             "nbre_droite=0",
+                             "[gauche]",
+                             "p1.nbre_sommets=4",
+                             "p1-1.index=0",
+                             "p1-2.index=1",
+                             "p1-3.index=2",
+                             "p1-4.index=0",
+                             "[sommets_gauche]",
+                             "0.U=10",
+                             "0.V=20",
+                             "0.BordU=0",
+                             "0.BordV=0",
+                             "1.U=0",
+                             "1.V=200",
+                             "1.BordU=1",
+                             "1.BordV=0",
+                             "2.U=150",
+                             "2.V=20",
+                             "2.BordU=0",
+                             "2.BordV=0",
+                             "[sommets]",
+                             "nbre_gauche=3",
+                             "nbre_droite=0"};
   EXPECT_EQ(nonBlankLines(path), expected);
 
   const QByteArray first = fileBytes(path);
@@ -73,8 +95,8 @@ TEST(WriteProjectFile, SectionsOfBothSidesInWritingOrder) {
   writeProjectFile(path, data, kPoint);
   QStringList sections = nonBlankLines(path);
   sections.removeIf([](const QString& line) { return !line.startsWith('['); });
-  EXPECT_EQ(sections, (QStringList{"[general]", "[polygones]", "[sommets]", "[droite]",
-                                   "[sommets_droite]"}));
+  EXPECT_EQ(sections,
+            (QStringList{"[general]", "[polygones]", "[sommets]", "[droite]", "[sommets_droite]"}));
   const QStringList lines = nonBlankLines(path);
   EXPECT_TRUE(lines.contains("nbre_gauche=0"));
   EXPECT_EQ(lines.filter("nbre_droite=").size(), 2);
@@ -183,11 +205,12 @@ TEST(ReadProjectFile, MissingFileOrFileWithoutKeysGivesDefaults) {
 TEST(ReadProjectFile, KeysAnyCaseHexIntegersAndDefaultsForUnreadableValues) {
   QTemporaryDir dir;
   const QString path = dir.filePath("main.plk");
-  writeBytes(path,
-             "\xEF\xBB\xBF[GENERAL]\r\nNOM_PROJET = Scene\r\n\r\n[Polygones]\r\nNbre_Gauche=0x1\r\n"
-             "[gauche]\r\nP1.NBRE_SOMMETS=0X3\r\np1-1.INDEX=0\r\np1-2.index=1\r\np1-3.index=zero\r\n"
-             "[sommets_gauche]\r\n0.u=1,5\r\n0.v=abc\r\n0.bordu=7\r\n1.U=2\r\n1.V=3\r\n1.BordV=x\r\n"
-             "[sommets]\r\nnbre_gauche=2\r\n");
+  writeBytes(
+      path,
+      "\xEF\xBB\xBF[GENERAL]\r\nNOM_PROJET = Scene\r\n\r\n[Polygones]\r\nNbre_Gauche=0x1\r\n"
+      "[gauche]\r\nP1.NBRE_SOMMETS=0X3\r\np1-1.INDEX=0\r\np1-2.index=1\r\np1-3.index=zero\r\n"
+      "[sommets_gauche]\r\n0.u=1,5\r\n0.v=abc\r\n0.bordu=7\r\n1.U=2\r\n1.V=3\r\n1.BordV=x\r\n"
+      "[sommets]\r\nnbre_gauche=2\r\n");
   const ProjectFileData data = readProjectFile(path);
   EXPECT_EQ(data.projectName, "Scene");
   EXPECT_EQ(data.left.polygons, (std::vector<std::vector<std::int32_t>>{{0, 1, 0}}));
@@ -208,8 +231,9 @@ TEST(ReadProjectFile, TextsAreCutAt2047Characters) {
 // The sections of a valid one-triangle left side, with one key replaced or added by each case.
 QByteArray sideWith(const QByteArray& polygonCount, const QByteArray& elementCount,
                     const QByteArray& thirdIndex, const QByteArray& vertexCount) {
-  return "[polygones]\nnbre_gauche=" + polygonCount + "\n[gauche]\np1.nbre_sommets=" +
-         elementCount + "\np1-1.index=0\np1-2.index=1\np1-3.index=" + thirdIndex +
+  return "[polygones]\nnbre_gauche=" + polygonCount +
+         "\n[gauche]\np1.nbre_sommets=" + elementCount +
+         "\np1-1.index=0\np1-2.index=1\np1-3.index=" + thirdIndex +
          "\n[sommets_gauche]\n0.U=1\n0.V=1\n1.U=5\n1.V=5\n[sommets]\nnbre_gauche=" + vertexCount +
          "\n";
 }

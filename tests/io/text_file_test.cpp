@@ -16,7 +16,8 @@ using testing::writeBytes;
 TEST(WriteTextFile, Latin1BytesAndCrLfEndings) {
   QTemporaryDir dir;
   const QString path = dir.filePath("rapport.txt");
-  writeTextFile(path, {QStringLiteral("=== Calcul des disparités ==="), QString(), QStringLiteral("fin")});
+  writeTextFile(
+      path, {QStringLiteral("=== Calcul des disparités ==="), QString(), QStringLiteral("fin")});
   EXPECT_EQ(fileBytes(path), QByteArray("=== Calcul des disparit\xE9s ===\r\n\r\nfin\r\n"));
 }
 
@@ -48,8 +49,9 @@ TEST(ReadTextFile, Latin1WithEitherLineEnding) {
   QTemporaryDir dir;
   const QString path = dir.filePath("aide.txt");
   writeBytes(path, "Aide g\xE9n\xE9rale\r\n\r\nligne 3\nderni\xE8re");
-  EXPECT_EQ(readTextFile(path), (QStringList{QStringLiteral("Aide générale"), QString(),
-                                             QStringLiteral("ligne 3"), QStringLiteral("dernière")}));
+  EXPECT_EQ(readTextFile(path),
+            (QStringList{QStringLiteral("Aide générale"), QString(), QStringLiteral("ligne 3"),
+                         QStringLiteral("dernière")}));
   EXPECT_FALSE(readTextFile(dir.filePath("absent.txt")));
 }
 

@@ -101,6 +101,24 @@ TEST_P(ModeChangeDuringDragTest, EndsTheDrag) {
 INSTANTIATE_TEST_SUITE_P(ArrowAndAdd, ModeChangeDuringDragTest,
                          ::testing::Values("SpeedButtonAdd", "SpeedButtonArrow"));
 
+// Drawing with the mouse in an image window rewrites the main window's listing after every
+// press; closing on the first vertex shows it again at the end of the line.
+TEST_F(MainTest, ATriangleDrawnWithTheMouseIsListedClosed) {
+  ASSERT_TRUE(openProject());
+  speedButton("SpeedButtonAdd")->click();
+  // Pointer moves reach the window under the pointer: keep the small image window uncovered.
+  main().leftWindow()->move(700, 700);
+  QWidget* surface = main().leftWindow()->paintBox();
+  for (const QPoint press : {QPoint(8, 10), QPoint(30, 10), QPoint(8, 22), QPoint(9, 11)}) {
+    QTest::mouseMove(surface, press);
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, press);
+  }
+  EXPECT_EQ(listing(), QStringLiteral("Image gauche :\n    1 (libre) : \n"
+                                      "( 10.0   8.0) ( 10.0  30.0) ( 22.0   8.0) ( 10.0   8.0) \n"
+                                      " \nImage droite :"));
+  EXPECT_EQ(main().leftWindow()->constructionState(), 0);
+}
+
 TEST_F(MainTest, NewProjectOpensBothImageWindows) {
   ASSERT_TRUE(openProject());
   ASSERT_NE(main().leftWindow(), nullptr);

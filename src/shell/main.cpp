@@ -301,7 +301,9 @@ bool TFMain::askSaveAndClose() {
   if (!project_) return true;
   const Answer answer = prompts_.askYesNoCancel(this, kSaveQuestion);
   if (answer == Answer::Cancel) return false;
-  if (answer == Answer::Yes) Fermerprojet1Click();
+  // A save the user declined lets the closing go on; a save that failed keeps the project open,
+  // so that its polygons are not lost.
+  if (answer == Answer::Yes && saveCurrentProject() == SaveOutcome::Failed) return false;
   closeProject();
   return true;
 }
@@ -396,33 +398,31 @@ void TFMain::computeGradients(Project& project) {
   }
 }
 
-void TFMain::Fermerprojet1Click() {
-  if (!project_) return;
-  if (projectFileName_.isEmpty()) {
-    saveProjectAs();
-  } else {
-    saveProject(projectFileName_);
-  }
+void TFMain::Fermerprojet1Click() { (void)saveCurrentProject(); }
+
+SaveOutcome TFMain::saveCurrentProject() {
+  if (!project_) return SaveOutcome::Declined;
+  return projectFileName_.isEmpty() ? saveProjectAs() : saveProject(projectFileName_);
 }
 
 // The overwrite question is asked about the name that will be written, extension included, so
 // that typing "scene" never replaces an existing scene.plk unasked.
-void TFMain::saveProjectAs() {
+SaveOutcome TFMain::saveProjectAs() {
   const QString chosen = prompts_.saveFileName(
       this, QStringLiteral("Sauvegarde du projet en cours"), lastDirectory_,
       windows_.newProject->projectName() + QStringLiteral(".plk"), kProjectFilter);
-  if (chosen.isEmpty()) return;
+  if (chosen.isEmpty()) return SaveOutcome::Declined;
   const QString path = withExtension(chosen, QStringLiteral(".plk"));
   if (QFileInfo::exists(path) && prompts_.askYesNo(this, kOverwriteQuestion) != Answer::Yes) {
     projectFileName_.clear();
-    return;
+    return SaveOutcome::Declined;
   }
   projectFileName_ = path;
   lastDirectory_ = QFileInfo(path).absolutePath();
-  saveProject(projectFileName_);
+  return saveProject(projectFileName_);
 }
 
-void TFMain::saveProject(const QString& path) {
+SaveOutcome TFMain::saveProject(const QString& path) {
   const TFNew& fields = *windows_.newProject;
   io::ProjectFileData data;
   data.projectName = fields.projectName().toStdString();
@@ -434,7 +434,11 @@ void TFMain::saveProject(const QString& path) {
     io::writeProjectFile(path, data, format_);
   } catch (const io::IoError& error) {
     prompts_.showError(this, QString::fromUtf8(error.what()));
+    // The next "Sauver projet" asks for another file instead of failing on this one again.
+    projectFileName_.clear();
+    return SaveOutcome::Failed;
   }
+  return SaveOutcome::Saved;
 }
 
 void TFMain::Ouvrirprojet1Click() {

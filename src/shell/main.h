@@ -30,6 +30,10 @@ class TFNew;
 class TFOpti;
 class TFRapport;
 
+// What became of a save command: the user may decline the dialog or the overwrite question,
+// and the write may fail (after its error box).
+enum class SaveOutcome { Saved, Declined, Failed };
+
 // The windows created after the main window, which its menus show.
 struct ShellWindows {
   TFNew* newProject = nullptr;
@@ -63,7 +67,8 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
   void listPolygons() override;
   void showPointerPosition(int row, int column) override;
 
-  // False when the user cancelled; otherwise the project (if any) is closed.
+  // False when the user cancelled or the requested save failed; otherwise the project (if any)
+  // is closed.
   bool askSaveAndClose();
   void closeProject();
   // Builds the project from the new-project dialog's texts; false (after an error box) when an
@@ -71,8 +76,10 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
   bool createProjectFromImages();
   void enableProjectMenus();
   void disableProjectMenus();
-  void saveProject(const QString& path);
-  void saveProjectAs();
+  SaveOutcome saveProject(const QString& path);
+  SaveOutcome saveProjectAs();
+  // "Sauver projet": to the project's file, or through saveProjectAs when it has none.
+  SaveOutcome saveCurrentProject();
   bool loadProject(const QString& path);
 
   void Ouvrirprojet1Click();

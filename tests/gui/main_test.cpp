@@ -369,6 +369,27 @@ TEST_F(MainTest, FailedSaveShowsTheWriterMessage) {
   EXPECT_NE(main().project(), nullptr);
 }
 
+// Answering Yes to the save question and failing to write must not close the project: its
+// polygons would be lost. The user can then save elsewhere or answer No.
+TEST_F(MainTest, AFailedSaveWhenClosingKeepsTheProject) {
+  ASSERT_TRUE(openProject());
+  addTriangle(main().project()->left.polygons);
+  const QString target = path(QStringLiteral("missing/scene.plk"));
+  prompts.answers = {Answer::Yes};
+  prompts.fileNames = {target};
+  EXPECT_FALSE(main().askSaveAndClose());
+  EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Unable to write to ") + target});
+  ASSERT_NE(main().project(), nullptr);
+  EXPECT_EQ(main().project()->left.polygons.size(), 1U);
+  EXPECT_TRUE(main().projectFileName().isEmpty());
+
+  prompts.answers = {Answer::Yes};
+  prompts.fileNames = {path(QStringLiteral("scene"))};
+  EXPECT_TRUE(main().askSaveAndClose());
+  EXPECT_EQ(main().project(), nullptr);
+  EXPECT_TRUE(QFile::exists(path(QStringLiteral("scene.plk"))));
+}
+
 TEST_F(MainTest, ViewMenuShowsTheWindows) {
   ASSERT_TRUE(openProject());
   main().leftWindow()->hide();

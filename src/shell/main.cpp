@@ -75,7 +75,7 @@ TFMain::~TFMain() {
   rightWindow_.reset();
 }
 
-void TFMain::setWindows(const ShellWindows& windows) { windows_ = windows; }
+void TFMain::setWindows(const ShellWindows& windows) { windows_ = &windows; }
 
 void TFMain::createToolPanel(QWidget* client) {
   auto* panel = new QFrame(client);
@@ -167,7 +167,7 @@ void TFMain::createFileMenu() {
   menu->addSeparator();
   QAction* quit = addMenuItem(menu, QStringLiteral("Quitter1"), QStringLiteral("Quitter"));
   connect(create, &QAction::triggered, this, [this] {
-    if (askSaveAndClose()) windows_.newProject->show();
+    if (askSaveAndClose()) windows_->newProject->show();
   });
   connect(open, &QAction::triggered, this, &TFMain::Ouvrirprojet1Click);
   connect(Fermerprojet1, &QAction::triggered, this, &TFMain::Fermerprojet1Click);
@@ -204,7 +204,7 @@ void TFMain::createViewMenu() {
   connect(Imagedroite1, &QAction::triggered, this,
           [this, showWindow] { showWindow(rightWindow()); });
   connect(Rapport1, &QAction::triggered, this,
-          [this, showWindow] { showWindow(windows_.rapport); });
+          [this, showWindow] { showWindow(windows_->rapport.get()); });
 }
 
 void TFMain::createToolsMenu() {
@@ -224,13 +224,13 @@ void TFMain::createToolsMenu() {
                                   QStringLiteral("Estimer les homographies..."));
   QAction* disparity = addMenuItem(Outils1, QStringLiteral("Calculerlacartedesdisparits1"),
                                    QStringLiteral("Calculer la carte des disparités..."));
-  connect(opti, &QAction::triggered, this, [this] { windows_.opti->exec(); });
+  connect(opti, &QAction::triggered, this, [this] { windows_->opti->exec(); });
   // The Adjust mode leaves the pressed speed button as it is.
   connect(adjust, &QAction::triggered, this, [this] { chooseMode(EditMode::Adjust); });
-  connect(detect, &QAction::triggered, this, [this] { windows_.detect->exec(); });
-  connect(match, &QAction::triggered, this, [this] { windows_.appariement->exec(); });
-  connect(estimate, &QAction::triggered, this, [this] { windows_.estime->exec(); });
-  connect(disparity, &QAction::triggered, this, [this] { windows_.disparites->exec(); });
+  connect(detect, &QAction::triggered, this, [this] { windows_->detect->exec(); });
+  connect(match, &QAction::triggered, this, [this] { windows_->appariement->exec(); });
+  connect(estimate, &QAction::triggered, this, [this] { windows_->estime->exec(); });
+  connect(disparity, &QAction::triggered, this, [this] { windows_->disparites->exec(); });
 }
 
 void TFMain::createHelpMenu() {
@@ -239,8 +239,8 @@ void TFMain::createHelpMenu() {
   QAction* help = addMenuItem(menu, QStringLiteral("Aide2"), QStringLiteral("Aide..."));
   menu->addSeparator();
   QAction* about = addMenuItem(menu, QStringLiteral("Apropos1"), QStringLiteral("A propos..."));
-  connect(help, &QAction::triggered, this, [this] { windows_.help->exec(); });
-  connect(about, &QAction::triggered, this, [this] { windows_.about->show(); });
+  connect(help, &QAction::triggered, this, [this] { windows_->help->exec(); });
+  connect(about, &QAction::triggered, this, [this] { windows_->about->show(); });
 }
 
 void TFMain::enableProjectMenus() {
@@ -359,7 +359,7 @@ QString TFMain::checkRightImage(const TFImage& left, const TFImage* right) {
 
 // On failure the error box is shown while the windows still exist; they are destroyed on return.
 bool TFMain::createProjectFromImages() {
-  const TFNew& fields = *windows_.newProject;
+  const TFNew& fields = *windows_->newProject;
   auto project = std::make_unique<Project>();
   project->projectName = fields.projectName().toStdString();
   project->leftImagePath = fields.leftImagePath().toStdString();
@@ -410,7 +410,7 @@ SaveOutcome TFMain::saveCurrentProject() {
 SaveOutcome TFMain::saveProjectAs() {
   const QString chosen = prompts_.saveFileName(
       this, QStringLiteral("Sauvegarde du projet en cours"), lastDirectory_,
-      windows_.newProject->projectName() + QStringLiteral(".plk"), kProjectFilter);
+      windows_->newProject->projectName() + QStringLiteral(".plk"), kProjectFilter);
   if (chosen.isEmpty()) return SaveOutcome::Declined;
   const QString path = withExtension(chosen, QStringLiteral(".plk"));
   if (QFileInfo::exists(path) && prompts_.askYesNo(this, kOverwriteQuestion) != Answer::Yes) {
@@ -423,7 +423,7 @@ SaveOutcome TFMain::saveProjectAs() {
 }
 
 SaveOutcome TFMain::saveProject(const QString& path) {
-  const TFNew& fields = *windows_.newProject;
+  const TFNew& fields = *windows_->newProject;
   io::ProjectFileData data;
   data.projectName = fields.projectName().toStdString();
   data.leftImagePath = fields.leftImagePath().toStdString();
@@ -460,8 +460,8 @@ bool TFMain::loadProject(const QString& path) {
     prompts_.showError(this, QString::fromUtf8(error.what()));
     return false;
   }
-  windows_.newProject->setFields(fromUtf8(data.projectName), fromUtf8(data.leftImagePath),
-                                 fromUtf8(data.rightImagePath));
+  windows_->newProject->setFields(fromUtf8(data.projectName), fromUtf8(data.leftImagePath),
+                                  fromUtf8(data.rightImagePath));
   if (!createProjectFromImages()) return false;
   project_->left.polygons.rebuild(data.left);
   project_->right.polygons.rebuild(data.right);

@@ -34,17 +34,18 @@ class TFRapport;
 // and the write may fail (after its error box).
 enum class SaveOutcome { Saved, Declined, Failed };
 
-// The windows created after the main window, which its menus show.
+// The windows created after the main window, in start-up order, which its menus show. They are
+// destroyed in reverse order.
 struct ShellWindows {
-  TFNew* newProject = nullptr;
-  TFAbout* about = nullptr;
-  TFOpti* opti = nullptr;
-  TFRapport* rapport = nullptr;
-  TFDetect* detect = nullptr;
-  TFAppariement* appariement = nullptr;
-  TFEstime* estime = nullptr;
-  TFDisparites* disparites = nullptr;
-  TFHelp* help = nullptr;
+  std::unique_ptr<TFNew> newProject;
+  std::unique_ptr<TFAbout> about;
+  std::unique_ptr<TFOpti> opti;
+  std::unique_ptr<TFRapport> rapport;
+  std::unique_ptr<TFDetect> detect;
+  std::unique_ptr<TFAppariement> appariement;
+  std::unique_ptr<TFEstime> estime;
+  std::unique_ptr<TFDisparites> disparites;
+  std::unique_ptr<TFHelp> help;
 };
 
 // The main window: project commands, editing-mode buttons, the listing of every polygon and
@@ -55,6 +56,7 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
   TFMain(Prompts& prompts, NumberFormat format, QWidget* parent = nullptr);
   ~TFMain() override;
 
+  // The windows live as long as the main window (their owner destroys them first).
   void setWindows(const ShellWindows& windows);
 
   [[nodiscard]] Project* project() const { return project_.get(); }
@@ -122,7 +124,7 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
 
   Prompts& prompts_;
   NumberFormat format_;
-  ShellWindows windows_;
+  const ShellWindows* windows_ = nullptr;
   std::unique_ptr<Project> project_;
   std::unique_ptr<TFImage> leftWindow_;
   std::unique_ptr<TFImage> rightWindow_;

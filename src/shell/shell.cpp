@@ -14,19 +14,18 @@
 namespace plk {
 
 Shell::Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolders)
-    : main_(std::make_unique<TFMain>(prompts, format)),
-      newProject_(std::make_unique<TFNew>(*main_, prompts, main_->lastDirectory())),
-      about_(std::make_unique<TFAbout>()),
-      opti_(std::make_unique<TFOpti>()),
-      rapport_(std::make_unique<TFRapport>(prompts, *newProject_, main_->lastDirectory())),
-      detect_(std::make_unique<TFDetect>()),
-      appariement_(std::make_unique<TFAppariement>()),
-      estime_(std::make_unique<TFEstime>()),
-      disparites_(std::make_unique<TFDisparites>()),
-      help_(std::make_unique<TFHelp>(prompts, helpFolders)) {
-  main_->setWindows(ShellWindows{newProject_.get(), about_.get(), opti_.get(), rapport_.get(),
-                                 detect_.get(), appariement_.get(), estime_.get(),
-                                 disparites_.get(), help_.get()});
+    : main_(std::make_unique<TFMain>(prompts, format)) {
+  windows_.newProject = std::make_unique<TFNew>(*main_, prompts, main_->lastDirectory());
+  windows_.about = std::make_unique<TFAbout>();
+  windows_.opti = std::make_unique<TFOpti>();
+  windows_.rapport =
+      std::make_unique<TFRapport>(prompts, *windows_.newProject, main_->lastDirectory());
+  windows_.detect = std::make_unique<TFDetect>();
+  windows_.appariement = std::make_unique<TFAppariement>();
+  windows_.estime = std::make_unique<TFEstime>();
+  windows_.disparites = std::make_unique<TFDisparites>();
+  windows_.help = std::make_unique<TFHelp>(prompts, helpFolders);
+  main_->setWindows(windows_);
   main_->show();
 }
 

@@ -261,22 +261,16 @@ void TFMain::disableProjectMenus() {
 // Add keep them, but no mode keeps a drag whose button-up was lost: Add would otherwise read
 // the drag's state as a polygon under construction.
 void TFMain::chooseMode(EditMode mode) {
-  if (mode == EditMode::Move || mode == EditMode::Del || mode == EditMode::Adjust) {
-    resetConstructions();
-  } else {
-    endDrags();
+  const bool abandon = mode == EditMode::Move || mode == EditMode::Del || mode == EditMode::Adjust;
+  for (TFImage* window : {leftWindow_.get(), rightWindow_.get()}) {
+    if (window == nullptr) continue;
+    if (abandon) {
+      window->resetConstruction();
+    } else {
+      window->endDrag();
+    }
   }
   editing_.editMode = mode;
-}
-
-void TFMain::resetConstructions() {
-  if (leftWindow_) leftWindow_->resetConstruction();
-  if (rightWindow_) rightWindow_->resetConstruction();
-}
-
-void TFMain::endDrags() {
-  if (leftWindow_) leftWindow_->endDrag();
-  if (rightWindow_) rightWindow_->endDrag();
 }
 
 void TFMain::changeEvent(QEvent* event) {

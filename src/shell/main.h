@@ -110,8 +110,6 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
   QAction* addMenuItem(QMenu* menu, const QString& name, const QString& caption);
 
   void chooseMode(EditMode mode);
-  void resetConstructions();
-  void endDrags();
   std::unique_ptr<TFImage> openImageWindow(Project& project, ImageSide& side, ImageSideKind kind,
                                            const QString& path, const QString& sideName);
   [[nodiscard]] static QString checkLeftImage(const TFImage* left);

@@ -10,7 +10,7 @@ namespace {
 
 using std::size_t;
 
-constexpr double kPivotThreshold = 2.220446049250313e-16;  // 2^-52, absolute
+constexpr double kPivotThreshold = fmath::machineEpsilon;  // 2^-52, absolute, not scaled
 constexpr int kMaxSweeps = 30;
 
 // Raw row pointers for the inner loops, so that an element costs one indirection.

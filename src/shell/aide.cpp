@@ -4,9 +4,9 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "io/text_file.h"
+#include "shell/placement.h"
 #include "shell/prompts.h"
 
 namespace plk {
@@ -20,7 +20,7 @@ const QString kHelpFileName = QStringLiteral("aide.txt");
 TFHelp::TFHelp(Prompts& prompts, const QStringList& folders, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Aide"));
   setFixedSize(696, 480);
-  move(screen()->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 
   Memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), this);
   Memo1->setObjectName(QStringLiteral("Memo1"));

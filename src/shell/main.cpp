@@ -11,7 +11,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QToolButton>
 
 #include "core/fonctions/gradient.h"
@@ -21,6 +20,7 @@
 #include "shell/aide.h"
 #include "shell/file_names.h"
 #include "shell/new.h"
+#include "shell/placement.h"
 #include "shell/prompts.h"
 #include "shell/rapport.h"
 #include "tools/appariement.h"
@@ -66,7 +66,7 @@ TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
   disableProjectMenus();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   adjustSize();
-  move(screen()->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 }
 
 // The image windows refer to the project: they go first.

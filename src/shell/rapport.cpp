@@ -4,12 +4,12 @@
 #include <QGridLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "io/io_error.h"
 #include "io/text_file.h"
 #include "shell/file_names.h"
 #include "shell/new.h"
+#include "shell/placement.h"
 #include "shell/prompts.h"
 
 namespace plk {
@@ -20,7 +20,7 @@ TFRapport::TFRapport(Prompts& prompts, const TFNew& newProject, QString& lastDir
   setWindowTitle(QStringLiteral("Rapport"));
   resize(669, 459);
   createControls();
-  move(screen()->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 }
 
 void TFRapport::createControls() {

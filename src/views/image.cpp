@@ -14,6 +14,7 @@
 
 #include "core/fonctions/geometry.h"
 #include "io/image_io.h"
+#include "shell/placement.h"
 #include "shell/prompts.h"
 #include "views/image_host.h"
 
@@ -136,8 +137,7 @@ bool TFImage::loadImage(const QString& path, const QString& sideName, const QStr
   displayImage_ = imageBitmap_.convertToFormat(QImage::Format_RGB32);
   if (imageBitmap_.depth() == 8) side_.image = io::toGreyImage(imageBitmap_);
   fitWindowToImage();
-  const QRect desktop = screen()->availableGeometry();
-  move(desktop.center() - QPoint(width() / 2, height() / 2));
+  centreOnScreen(*this);
   captionBase_ = QStringLiteral("Image ") + sideName + QStringLiteral(": ") + fileName;
   setCaptionForZoom();
   imageLoaded_ = true;

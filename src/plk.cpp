@@ -2,7 +2,7 @@
 
 #include "io/locale.h"
 #include "shell/aide.h"
-#include "shell/prompts.h"
+#include "ui/prompts.h"
 #include "shell/shell.h"
 
 int main(int argc, char** argv) {

@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 #include "io/text_file.h"
-#include "shell/placement.h"
-#include "shell/prompts.h"
+#include "ui/placement.h"
+#include "ui/prompts.h"
 
 namespace plk {
 

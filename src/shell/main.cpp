@@ -20,8 +20,8 @@
 #include "shell/aide.h"
 #include "shell/file_names.h"
 #include "shell/new.h"
-#include "shell/placement.h"
-#include "shell/prompts.h"
+#include "ui/placement.h"
+#include "ui/prompts.h"
 #include "shell/rapport.h"
 #include "tools/appariement.h"
 #include "tools/detect.h"
@@ -76,6 +76,17 @@ TFMain::~TFMain() {
 }
 
 void TFMain::setWindows(const ShellWindows& windows) { windows_ = &windows; }
+
+ReportSink& TFMain::showReport() {
+  windows_->rapport->show();
+  windows_->rapport->raise();
+  return *windows_->rapport;
+}
+
+void TFMain::redrawImages() {
+  redraw(leftWindow());
+  redraw(rightWindow());
+}
 
 void TFMain::createToolPanel(QWidget* client) {
   auto* panel = new QFrame(client);

@@ -8,6 +8,7 @@
 #include "core/project.h"
 #include "core/textformat.h"
 #include "views/image.h"
+#include "ui/tool_host.h"
 #include "views/image_host.h"
 
 class QAction;
@@ -49,9 +50,9 @@ struct ShellWindows {
 };
 
 // The main window: project commands, editing-mode buttons, the listing of every polygon and
-// the lock buttons. It holds the open project (none when `project()` is null) and its two image
+// the lock buttons; the host of the tool dialogs. It holds the open project (none when `project()` is null) and its two image
 // windows. Listing and project files use the injected number format.
-class TFMain final : public QMainWindow, public ImageWindowHost {
+class TFMain final : public QMainWindow, public ImageWindowHost, public ToolHost {
  public:
   TFMain(Prompts& prompts, NumberFormat format, QWidget* parent = nullptr);
   ~TFMain() override;
@@ -59,7 +60,10 @@ class TFMain final : public QMainWindow, public ImageWindowHost {
   // The windows live as long as the main window (their owner destroys them first).
   void setWindows(const ShellWindows& windows);
 
-  [[nodiscard]] Project* project() const { return project_.get(); }
+  [[nodiscard]] Project* project() const override { return project_.get(); }
+  [[nodiscard]] NumberFormat numberFormat() const override { return format_; }
+  ReportSink& showReport() override;
+  void redrawImages() override;
   [[nodiscard]] TFImage* leftWindow() const { return leftWindow_.get(); }
   [[nodiscard]] TFImage* rightWindow() const { return rightWindow_.get(); }
   [[nodiscard]] const EditingState& editing() const { return editing_; }

@@ -8,7 +8,7 @@
 #include <QShowEvent>
 
 #include "shell/main.h"
-#include "shell/prompts.h"
+#include "ui/prompts.h"
 
 namespace plk {
 

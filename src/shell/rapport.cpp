@@ -9,8 +9,8 @@
 #include "io/text_file.h"
 #include "shell/file_names.h"
 #include "shell/new.h"
-#include "shell/placement.h"
-#include "shell/prompts.h"
+#include "ui/placement.h"
+#include "ui/prompts.h"
 
 namespace plk {
 

@@ -17,13 +17,13 @@ Shell::Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolde
     : main_(std::make_unique<TFMain>(prompts, format)) {
   windows_.newProject = std::make_unique<TFNew>(*main_, prompts, main_->lastDirectory());
   windows_.about = std::make_unique<TFAbout>();
-  windows_.opti = std::make_unique<TFOpti>();
+  windows_.opti = std::make_unique<TFOpti>(*main_, prompts);
   windows_.rapport =
       std::make_unique<TFRapport>(prompts, *windows_.newProject, main_->lastDirectory());
-  windows_.detect = std::make_unique<TFDetect>();
-  windows_.appariement = std::make_unique<TFAppariement>();
-  windows_.estime = std::make_unique<TFEstime>();
-  windows_.disparites = std::make_unique<TFDisparites>();
+  windows_.detect = std::make_unique<TFDetect>(*main_, prompts);
+  windows_.appariement = std::make_unique<TFAppariement>(*main_, prompts);
+  windows_.estime = std::make_unique<TFEstime>(*main_, prompts);
+  windows_.disparites = std::make_unique<TFDisparites>(*main_, prompts);
   windows_.help = std::make_unique<TFHelp>(prompts, helpFolders);
   main_->setWindows(windows_);
   main_->show();

@@ -2,7 +2,7 @@
 
 namespace plk {
 
-TFAppariement::TFAppariement(QWidget* parent)
-    : ToolDialog(QStringLiteral("Appariement des points d'intérêt"), parent) {}
+TFAppariement::TFAppariement(ToolHost& host, Prompts& prompts, QWidget* parent)
+    : ToolDialog(QStringLiteral("Appariement des points d'intérêt"), host, prompts, parent) {}
 
 }  // namespace plk

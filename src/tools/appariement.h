@@ -6,7 +6,7 @@ namespace plk {
 
 class TFAppariement final : public ToolDialog {
  public:
-  explicit TFAppariement(QWidget* parent = nullptr);
+  TFAppariement(ToolHost& host, Prompts& prompts, QWidget* parent = nullptr);
 };
 
 }  // namespace plk

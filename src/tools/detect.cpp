@@ -2,7 +2,7 @@
 
 namespace plk {
 
-TFDetect::TFDetect(QWidget* parent)
-    : ToolDialog(QStringLiteral("Détection de points d'intérêt"), parent) {}
+TFDetect::TFDetect(ToolHost& host, Prompts& prompts, QWidget* parent)
+    : ToolDialog(QStringLiteral("Détection de points d'intérêt"), host, prompts, parent) {}
 
 }  // namespace plk

@@ -6,7 +6,7 @@ namespace plk {
 
 class TFDetect final : public ToolDialog {
  public:
-  explicit TFDetect(QWidget* parent = nullptr);
+  TFDetect(ToolHost& host, Prompts& prompts, QWidget* parent = nullptr);
 };
 
 }  // namespace plk

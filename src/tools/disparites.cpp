@@ -2,7 +2,7 @@
 
 namespace plk {
 
-TFDisparites::TFDisparites(QWidget* parent)
-    : ToolDialog(QStringLiteral("Calcul de la carte des disparités"), parent) {}
+TFDisparites::TFDisparites(ToolHost& host, Prompts& prompts, QWidget* parent)
+    : ToolDialog(QStringLiteral("Calcul de la carte des disparités"), host, prompts, parent) {}
 
 }  // namespace plk

@@ -6,7 +6,7 @@ namespace plk {
 
 class TFDisparites final : public ToolDialog {
  public:
-  explicit TFDisparites(QWidget* parent = nullptr);
+  TFDisparites(ToolHost& host, Prompts& prompts, QWidget* parent = nullptr);
 };
 
 }  // namespace plk

@@ -2,7 +2,7 @@
 
 namespace plk {
 
-TFEstime::TFEstime(QWidget* parent)
-    : ToolDialog(QStringLiteral("Estimation des homographies"), parent) {}
+TFEstime::TFEstime(ToolHost& host, Prompts& prompts, QWidget* parent)
+    : ToolDialog(QStringLiteral("Estimation des homographies"), host, prompts, parent) {}
 
 }  // namespace plk

@@ -6,7 +6,7 @@ namespace plk {
 
 class TFEstime final : public ToolDialog {
  public:
-  explicit TFEstime(QWidget* parent = nullptr);
+  TFEstime(ToolHost& host, Prompts& prompts, QWidget* parent = nullptr);
 };
 
 }  // namespace plk

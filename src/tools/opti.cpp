@@ -2,7 +2,7 @@
 
 namespace plk {
 
-TFOpti::TFOpti(QWidget* parent)
-    : ToolDialog(QStringLiteral("Optimisation de la segmentation"), parent) {}
+TFOpti::TFOpti(ToolHost& host, Prompts& prompts, QWidget* parent)
+    : ToolDialog(QStringLiteral("Optimisation de la segmentation"), host, prompts, parent) {}
 
 }  // namespace plk

@@ -6,7 +6,7 @@ namespace plk {
 
 class TFOpti final : public ToolDialog {
  public:
-  explicit TFOpti(QWidget* parent = nullptr);
+  TFOpti(ToolHost& host, Prompts& prompts, QWidget* parent = nullptr);
 };
 
 }  // namespace plk

@@ -6,11 +6,14 @@
 
 namespace plk {
 
-ToolDialog::ToolDialog(const QString& caption, QWidget* parent) : QDialog(parent) {
+ToolDialog::ToolDialog(const QString& caption, ToolHost& host, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), host_(host), prompts_(prompts) {
   setWindowTitle(caption);
   setModal(true);
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  fieldsLayout_ = new QVBoxLayout;
+  layout->addLayout(fieldsLayout_);
 
   auto* buttons = new QHBoxLayout;
   Button1 = new QPushButton(QStringLiteral("Démarrer"), this);

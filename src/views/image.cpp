@@ -14,8 +14,8 @@
 
 #include "core/fonctions/geometry.h"
 #include "io/image_io.h"
-#include "shell/placement.h"
-#include "shell/prompts.h"
+#include "ui/placement.h"
+#include "ui/prompts.h"
 #include "views/image_host.h"
 
 namespace plk {

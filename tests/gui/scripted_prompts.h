@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <deque>
 
-#include "shell/prompts.h"
+#include "ui/prompts.h"
 
 namespace plk::test {
 

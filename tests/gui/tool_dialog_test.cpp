@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "shell_fixture.h"
 #include "tools/appariement.h"
 #include "tools/detect.h"
 #include "tools/disparites.h"
@@ -11,12 +12,14 @@
 namespace plk::test {
 namespace {
 
-TEST(ToolDialogTest, CaptionsAndButtons) {
-  TFOpti opti;
-  TFDetect detect;
-  TFAppariement appariement;
-  TFEstime estime;
-  TFDisparites disparites;
+using ToolDialogTest = ShellTest;
+
+TEST_F(ToolDialogTest, CaptionsAndButtons) {
+  TFOpti opti(main(), prompts);
+  TFDetect detect(main(), prompts);
+  TFAppariement appariement(main(), prompts);
+  TFEstime estime(main(), prompts);
+  TFDisparites disparites(main(), prompts);
   EXPECT_EQ(opti.windowTitle(), QStringLiteral("Optimisation de la segmentation"));
   EXPECT_EQ(estime.windowTitle(), QStringLiteral("Estimation des homographies"));
   for (ToolDialog* dialog :

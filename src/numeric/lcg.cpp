@@ -1,0 +1,10 @@
+#include "numeric/lcg.h"
+
+namespace plk {
+
+LinearCongruentialGenerator& runtimeGenerator() {
+  static LinearCongruentialGenerator generator;
+  return generator;
+}
+
+}  // namespace plk

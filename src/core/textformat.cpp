@@ -2,12 +2,15 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace plk {
 
 namespace {
+
+constexpr int kGeneralDigits = 15;
+// Sign, 309 integer digits of the largest double and the point, before the fraction digits.
+constexpr std::size_t kFixedRoom = 312;
 
 std::string withSeparator(std::string text, NumberFormat format) {
   for (char& c : text) {
@@ -24,26 +27,48 @@ std::string trimMantissa(std::string mantissa) {
   return mantissa;
 }
 
+// The value with `precision` digits after the point, always with a point, whatever the
+// C library's locale: std::to_chars rounds exactly as printf does in the C locale.
+std::string fixedDigits(double value, int precision) {
+  std::string text(kFixedRoom + static_cast<std::size_t>(precision), '\0');
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
+                                    std::chars_format::fixed, precision);
+  text.resize(static_cast<std::size_t>(result.ptr - text.data()));
+  return text;
+}
+
+// The value as "d.ddde+XX" with `precision` digits after the point (C-locale form).
+std::string scientificDigits(double value, int precision) {
+  std::string text(32 + static_cast<std::size_t>(precision), '\0');
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
+                                    std::chars_format::scientific, precision);
+  text.resize(static_cast<std::size_t>(result.ptr - text.data()));
+  return text;
+}
+
+std::string nonFiniteText(double value) {
+  if (std::isnan(value)) return "NAN";
+  return value > 0 ? "INF" : "-INF";
+}
+
 }  // namespace
 
 std::string formatFixed(double value, int width, int precision, NumberFormat format) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, "%*.*f", width, precision, value);
-  return withSeparator(buffer, format);
+  std::string text = withSeparator(fixedDigits(value, precision), format);
+  if (width > 0 && text.size() < static_cast<std::size_t>(width)) {
+    text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  }
+  return text;
 }
 
 std::string formatGeneral(double value, NumberFormat format) {
-  constexpr int kDigits = 15;
   if (value == 0.0) return "0";
-  if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*E", kDigits - 1, value);
-  const std::string scientific = buffer;
-  const std::size_t e = scientific.find('E');
+  if (!std::isfinite(value)) return nonFiniteText(value);
+  const std::string scientific = scientificDigits(value, kGeneralDigits - 1);
+  const std::size_t e = scientific.find('e');
   const int exponent = std::atoi(scientific.c_str() + e + 1);
-  if (exponent >= -5 && exponent < kDigits) {
-    std::snprintf(buffer, sizeof buffer, "%.*f", kDigits - 1 - exponent, value);
-    return withSeparator(trimMantissa(buffer), format);
+  if (exponent >= -5 && exponent < kGeneralDigits) {
+    return withSeparator(trimMantissa(fixedDigits(value, kGeneralDigits - 1 - exponent)), format);
   }
   std::string text = trimMantissa(scientific.substr(0, e)) + "E" + (exponent < 0 ? "-" : "") +
                      std::to_string(std::abs(exponent));

@@ -1,5 +1,6 @@
 #include "numeric/optim.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -188,20 +189,22 @@ void OptimLog::close() {
 }
 
 std::string formatLogReal(double value) {
-  char text[32];
+  constexpr std::size_t kWidth = 12;
   if (!std::isfinite(value)) {
-    std::snprintf(text, sizeof text, "%12.3E", value);
-    return text;
+    const std::string word = std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
+    return std::string(kWidth - word.size(), ' ') + word;
   }
-  // The magnitude printed as "1.234E+05" or "1.234E-100", re-signed and widened.
-  std::snprintf(text, sizeof text, "%.3E", std::fabs(value));
-  const std::string printed = text;
-  const size_t e = printed.find('E');
+  // The magnitude as "1.234e+05" or "1.234e-100" through std::to_chars, which writes a point
+  // whatever the C library's locale; then re-signed, with four exponent digits.
+  char digits[32];
+  const auto written = std::to_chars(digits, digits + sizeof digits, std::fabs(value),
+                                     std::chars_format::scientific, 3);
+  const std::string printed(digits, written.ptr);
+  const size_t e = printed.find('e');
   const int exponent = std::stoi(printed.substr(e + 1));
-  std::snprintf(text, sizeof text, "%c%sE%c%04d", value < 0.0 ? '-' : ' ',
-                printed.substr(0, e).c_str(), exponent < 0 ? '-' : '+',
-                exponent < 0 ? -exponent : exponent);
-  return text;
+  const std::string exponentDigits = std::to_string(exponent < 0 ? -exponent : exponent);
+  return std::string(1, value < 0.0 ? '-' : ' ') + printed.substr(0, e) + "E" +
+         (exponent < 0 ? '-' : '+') + std::string(4 - exponentDigits.size(), '0') + exponentDigits;
 }
 
 // --- Marquardt ---

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "locale_scope.h"
+
 namespace plk {
 namespace {
 
@@ -27,6 +29,29 @@ TEST(FormatGeneral, ShortestFormUpToFifteenDigits) {
   EXPECT_EQ(formatGeneral(0.000001, kPoint), "1E-6");
   EXPECT_EQ(formatGeneral(1.5e20, kComma), "1,5E20");
   EXPECT_EQ(formatGeneral(123456789012345.0, kPoint), "123456789012345");
+}
+
+// Qt sets the C library's locale from the environment: under a French one, printf writes a comma.
+// Both formats must keep the separator they are given and trim their zeros whatever it is.
+TEST(FormatGeneral, IndependentOfTheCLibraryLocale) {
+  const test::ScopedCLibraryLocale french(test::kFrenchLocale);
+  ASSERT_TRUE(french.active()) << "the test run generates " << test::kFrenchLocale;
+  EXPECT_EQ(formatGeneral(10.0, kComma), "10");
+  EXPECT_EQ(formatGeneral(200.0, kPoint), "200");
+  EXPECT_EQ(formatGeneral(12.5, kComma), "12,5");
+  EXPECT_EQ(formatGeneral(12.5, kPoint), "12.5");
+  EXPECT_EQ(formatGeneral(0.00001, kComma), "0,00001");
+  EXPECT_EQ(formatGeneral(0.000001, kComma), "1E-6");
+  EXPECT_EQ(formatGeneral(1.5e20, kComma), "1,5E20");
+  EXPECT_EQ(formatFixed(12.25, 10, 2, kPoint), "     12.25");
+  EXPECT_EQ(formatFixed(0.97, 10, 8, kComma), "0,97000000");
+}
+
+TEST(FormatFixed, RoundsAsPrintfAndKeepsHugeValues) {
+  EXPECT_EQ(formatFixed(0.125, 5, 2, kPoint), " 0.12");
+  EXPECT_EQ(formatFixed(2.5, 1, 0, kPoint), "2");
+  EXPECT_EQ(formatFixed(1e300, 5, 1, kPoint).size(), 303U);
+  EXPECT_EQ(formatFixed(-1e-9, 6, 2, kComma), " -0,00");
 }
 
 TEST(ParseReal, AcceptsPointAndCommaWhateverTheLocale) {

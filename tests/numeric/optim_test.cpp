@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "locale_scope.h"
 #include "numeric/fmath.h"
 
 namespace plk {
@@ -92,6 +93,18 @@ TEST(FormatLogReal, TwelveCharactersWithFourExponentDigits) {
   EXPECT_EQ(formatLogReal(-0.0), " 0.000E+0000");
   EXPECT_EQ(formatLogReal(-2.5e-7), "-2.500E-0007");
   EXPECT_EQ(formatLogReal(std::numeric_limits<double>::infinity()), "         INF");
+}
+
+// The log's format has a point whatever the C library's locale (Qt sets it from the
+// environment, and a French one makes printf write a comma).
+TEST(FormatLogReal, PointUnderAFrenchLocale) {
+  const test::ScopedCLibraryLocale french(test::kFrenchLocale);
+  ASSERT_TRUE(french.active()) << "the test run generates " << test::kFrenchLocale;
+  EXPECT_EQ(formatLogReal(1234.0), " 1.234E+0003");
+  EXPECT_EQ(formatLogReal(0.01), " 1.000E-0002");
+  EXPECT_EQ(formatLogReal(-2.5e-7), "-2.500E-0007");
+  EXPECT_EQ(formatLogReal(-std::numeric_limits<double>::infinity()), "        -INF");
+  EXPECT_EQ(formatLogReal(std::numeric_limits<double>::quiet_NaN()), "         NAN");
 }
 
 TEST(ConvergenceTest, RelativeToleranceWithAnAbsoluteFloor) {

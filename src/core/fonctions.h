@@ -1,5 +1,7 @@
 #pragma once
 
 // The polygon, image and tool operations of the core, one header per concern.
+#include "core/fonctions/disparity.h"
 #include "core/fonctions/geometry.h"
 #include "core/fonctions/gradient.h"
+#include "core/fonctions/polygon_scan.h"

@@ -10,7 +10,6 @@ namespace plk {
 
 namespace {
 
-constexpr double kBoundaryTolerance = 0.001;
 // The ray starts at the point and ends this far right of the bounding box.
 constexpr double kRayOvershoot = 50.0;
 
@@ -20,24 +19,28 @@ bool onAnEdgeLine(std::span<const Point2> corners, Point2 p) {
   for (std::size_t i = 0; i < n; ++i) {
     const Point2 a = corners[i];
     const Point2 b = corners[i + 1 == n ? 0 : i + 1];
-    if (std::fabs((b.u - a.u) * (p.v - a.v) + (a.v - b.v) * (p.u - a.u)) < kBoundaryTolerance) {
-      return true;
-    }
+    if (std::fabs(edgeLineValue(a, b, p)) < kBoundaryTolerance) return true;
   }
   return false;
 }
 
 bool oddCrossings(std::span<const Point2> corners, Point2 p, const BoundingBox& box) {
-  const Point2 rayEnd{box.maxV + kRayOvershoot, p.u};
+  const Point2 end = rayEnd(box, p);
   const std::size_t n = corners.size();
   std::uint16_t crossings = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (segmentsCross(p, rayEnd, corners[i], corners[i + 1 == n ? 0 : i + 1])) ++crossings;
+    if (segmentsCross(p, end, corners[i], corners[i + 1 == n ? 0 : i + 1])) ++crossings;
   }
   return crossings % 2 == 1;
 }
 
 }  // namespace
+
+double edgeLineValue(Point2 a, Point2 b, Point2 p) {
+  return (b.u - a.u) * (p.v - a.v) + (a.v - b.v) * (p.u - a.u);
+}
+
+Point2 rayEnd(const BoundingBox& box, Point2 p) { return {box.maxV + kRayOvershoot, p.u}; }
 
 int orientation(Point2 a, Point2 b, Point2 c) {
   const double x = (b.v - a.v) * (c.u - a.u) - (b.u - a.u) * (c.v - a.v);
@@ -64,10 +67,13 @@ BoundingBoxTest boundingBox(std::span<const Point2> corners, Point2 p) {
 
 bool pointInPolygon(std::span<const Point2> corners, Point2 p) {
   if (corners.size() <= 1) return false;
-  const BoundingBoxTest boxTest = boundingBox(corners, p);
-  if (!boxTest.inside) return false;
+  return pointInPolygon(corners, boundingBox(corners, p).box, p);
+}
+
+bool pointInPolygon(std::span<const Point2> corners, const BoundingBox& box, Point2 p) {
+  if (corners.size() <= 1 || !insideBox(box, p)) return false;
   if (onAnEdgeLine(corners, p)) return true;
-  return oddCrossings(corners, p, boxTest.box);
+  return oddCrossings(corners, p, box);
 }
 
 }  // namespace plk

@@ -44,4 +44,16 @@ void extendBox(BoundingBox& box, Point2 corner);
 // corner: false.
 [[nodiscard]] bool pointInPolygon(std::span<const Point2> corners, Point2 p);
 
+// The same test with the corners' box already known (as boundingBox gives it), for callers that
+// test many points against one polygon.
+[[nodiscard]] bool pointInPolygon(std::span<const Point2> corners, const BoundingBox& box,
+                                  Point2 p);
+
+// The pieces of the test, for callers that classify whole rows of points at once.
+// P lies on the line through A and B when |edgeLineValue(A, B, P)| < kBoundaryTolerance.
+inline constexpr double kBoundaryTolerance = 0.001;
+[[nodiscard]] double edgeLineValue(Point2 a, Point2 b, Point2 p);
+// The far end of the ray of the crossing count, right of the box on the point's row.
+[[nodiscard]] Point2 rayEnd(const BoundingBox& box, Point2 p);
+
 }  // namespace plk

@@ -1,0 +1,297 @@
+#include "core/fonctions/disparity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+#include "core/fonctions/polygon_scan.h"
+#include "core/parallel.h"
+
+namespace plk {
+
+namespace {
+
+constexpr Bgr0 kWhite{255, 255, 255, 0};
+constexpr std::uint8_t kOccluded = 255;
+// Rows per unit of progress and cancellation: about this many units per pass.
+constexpr int kUnitsPerPass = 64;
+
+// Everything the two passes read, fixed for the run.
+struct Scene {
+  std::vector<PolygonShape> left;
+  std::vector<PolygonShape> right;
+  std::vector<bool> mapped;  // per left polygon: unlocked and present in the chosen table
+  const std::vector<Homography>* table = nullptr;
+  int factor = 1;
+  int height = 0;
+  int width = 0;
+};
+
+Scene sceneOf(const Project& project, const DisparityParameters& parameters) {
+  Scene scene;
+  scene.left = shapesOf(project.left.polygons);
+  scene.right = shapesOf(project.right.polygons);
+  scene.table = &homographyTable(project.results, parameters.homography);
+  for (std::size_t i = 0; i < project.left.polygons.size(); ++i) {
+    scene.mapped.push_back(!project.left.polygons[i].locked && i < scene.table->size());
+  }
+  scene.factor = parameters.factor;
+  scene.height = project.imageHeight;
+  scene.width = project.imageWidth;
+  return scene;
+}
+
+// True when the first right polygon containing (u, v) is the one at `position`: that polygon
+// contains the point and no earlier one does.
+bool landsInRightPolygon(const Scene& scene, std::size_t position, double u, double v) {
+  if (position >= scene.right.size() || !scene.right[position].contains(u, v)) return false;
+  for (std::size_t k = 0; k < position; ++k) {
+    if (scene.right[k].contains(u, v)) return false;
+  }
+  return true;
+}
+
+// What a fine sample at (u, v) of left polygon i carries.
+struct FineSample {
+  Bgr0 pixel;
+  bool dropped = false;  // E did not fit in three bytes
+};
+
+FineSample mapSample(const Scene& scene, std::size_t i, double u, double v, int rgbMultiplier) {
+  const Homography& h = (*scene.table)[i];
+  const double a = h[0] * u + h[1] * v + h[2];
+  const double b = h[3] * u + h[4] * v + h[5];
+  const double w = h[6] * u + h[7] * v + h[8];
+  if (w == 0.0) return {};
+  const double mappedU = a / w;
+  const double mappedV = b / w;
+  if (!std::isfinite(mappedU) || !std::isfinite(mappedV)) return {};
+  const double d = std::sqrt((mappedU - u) * (mappedU - u) + (mappedV - v) * (mappedV - v));
+  if (!landsInRightPolygon(scene, i, mappedU, mappedV)) return {};
+  const double e = std::nearbyint(rgbMultiplier * d);
+  if (!(e < static_cast<double>(kEncodedLimit))) return {Bgr0{}, true};
+  return {encodeDisparity(static_cast<std::int64_t>(e)), false};
+}
+
+// First pass over one fine row: the sample (y / f, x / f) of each column.
+std::int64_t computeFineRow(const Scene& scene, int y, std::span<const double> columns,
+                            int rgbMultiplier, DisparityMaps& maps) {
+  const double u = static_cast<double>(y) / scene.factor;
+  std::vector<std::int32_t> polygons(columns.size());
+  classifyRow(scene.left, u, columns, polygons);
+  const std::size_t rowStart = static_cast<std::size_t>(y) * columns.size();
+  std::int64_t dropped = 0;
+  for (std::size_t x = 0; x < columns.size(); ++x) {
+    const std::int32_t i = polygons[x];
+    if (i < 0 || !scene.mapped[static_cast<std::size_t>(i)]) continue;
+    const FineSample sample =
+        mapSample(scene, static_cast<std::size_t>(i), u, columns[x], rgbMultiplier);
+    maps.fineMap.pixels[rowStart + x] = sample.pixel;
+    if (sample.pixel.empty()) maps.fineOcclusions[rowStart + x] = kOccluded;
+    if (sample.dropped) ++dropped;
+  }
+  return dropped;
+}
+
+// The vote of one pixel: one record per polygon that received votes, and the empty votes.
+struct Vote {
+  std::int32_t polygon = 0;
+  std::int32_t count = 0;
+  double sum = 0.0;  // sum of the voters' E values
+};
+
+class PixelVote {
+ public:
+  void reset() {
+    votes_.clear();
+    empty_ = 0;
+  }
+  void addEmpty() { ++empty_; }
+  void add(std::int32_t polygon, std::int64_t e) {
+    auto vote = std::find_if(votes_.begin(), votes_.end(),
+                             [polygon](const Vote& v) { return v.polygon == polygon; });
+    if (vote == votes_.end()) vote = votes_.insert(votes_.end(), Vote{polygon, 0, 0.0});
+    ++vote->count;
+    vote->sum += static_cast<double>(e);
+  }
+  // The polygon with the most votes, the lowest position among equals; nothing when the empty
+  // votes outnumber every polygon's, as the last of the vote records.
+  [[nodiscard]] std::optional<Vote> winner() const {
+    std::optional<Vote> best;
+    for (const Vote& vote : votes_) {
+      if (!best || vote.count > best->count ||
+          (vote.count == best->count && vote.polygon < best->polygon)) {
+        best = vote;
+      }
+    }
+    if (!best || empty_ > best->count) return std::nullopt;
+    return best;
+  }
+
+ private:
+  std::vector<Vote> votes_;
+  std::int32_t empty_ = 0;
+};
+
+void writeNoDisparity(DisparityMaps& maps, int p, int q, std::string& line) {
+  maps.map.at(p, q) = Bgr0{};
+  maps.greyMap.at(p, q) = Bgr0{};
+  maps.occlusionMask.at(p, q) = kWhite;
+  maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q] = kNoDisparity;
+  line += "0 ";
+}
+
+void writeWinner(DisparityMaps& maps, int p, int q, const Vote& vote,
+                 const DisparityParameters& parameters, NumberFormat format, std::string& line) {
+  const double s = vote.sum;
+  const double n = vote.count;
+  const double value = (s / n) / parameters.rgbMultiplier;
+  line += formatGeneral(value, format);
+  line += ' ';
+  const double grey = std::nearbyint(parameters.greyMultiplier * s / n / parameters.rgbMultiplier);
+  const auto level = static_cast<std::uint8_t>(static_cast<std::int64_t>(grey) & 0xFF);
+  maps.greyMap.at(p, q) = Bgr0{level, level, level, 0};
+  maps.map.at(p, q) = encodeDisparity(static_cast<std::int64_t>(std::nearbyint(s / n)));
+  maps.occlusionMask.at(p, q) = Bgr0{};
+  maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q] = value;
+}
+
+// Second pass over one image row: the f x f fine samples of each pixel vote, classified at
+// (p + a / f, q + b / f).
+void computeImageRow(const Scene& scene, int p, std::span<const double> voteColumns,
+                     const DisparityParameters& parameters, NumberFormat format,
+                     DisparityMaps& maps) {
+  const int f = scene.factor;
+  const std::size_t fineWidth = voteColumns.size();
+  std::vector<std::int32_t> polygons(fineWidth * static_cast<std::size_t>(f));
+  for (int a = 0; a < f; ++a) {
+    const double u = p + static_cast<double>(a) / f;
+    classifyRow(scene.left, u, voteColumns,
+                std::span(polygons).subspan(static_cast<std::size_t>(a) * fineWidth, fineWidth));
+  }
+  std::string line;
+  PixelVote vote;
+  for (int q = 0; q < scene.width; ++q) {
+    vote.reset();
+    for (int a = 0; a < f; ++a) {
+      for (int b = 0; b < f; ++b) {
+        const std::size_t x = static_cast<std::size_t>(f) * q + b;
+        const Bgr0 sample = maps.fineMap.at(f * p + a, static_cast<int>(x));
+        const std::int32_t k = polygons[static_cast<std::size_t>(a) * fineWidth + x];
+        if (sample.empty() || k < 0) {
+          vote.addEmpty();
+        } else {
+          vote.add(k, decodeDisparity(sample));
+        }
+      }
+    }
+    if (const std::optional<Vote> winner = vote.winner()) {
+      writeWinner(maps, p, q, *winner, parameters, format, line);
+    } else {
+      writeNoDisparity(maps, p, q, line);
+    }
+  }
+  maps.text[static_cast<std::size_t>(p)] = std::move(line);
+}
+
+// Runs body(row) for rows [0, rows) in blocks, reporting each block and stopping between
+// blocks when asked. False when cancelled.
+template <typename Body>
+bool runInBlocks(int rows, const char* label, RunControl& control, Body body) {
+  const int block = std::max(1, rows / kUnitsPerPass);
+  for (int start = 0; start < rows; start += block) {
+    control.step(start, rows,
+                 std::string(label) + std::to_string(start + 1) + "/" + std::to_string(rows));
+    if (control.cancelled()) return false;
+    const int count = std::min(block, rows - start);
+    parallelFor(static_cast<std::size_t>(count),
+                [&](std::size_t r) { body(start + static_cast<int>(r)); });
+  }
+  return !control.cancelled();
+}
+
+std::vector<double> fineColumns(const Scene& scene) {
+  std::vector<double> columns(static_cast<std::size_t>(scene.factor) * scene.width);
+  for (std::size_t x = 0; x < columns.size(); ++x) {
+    columns[x] = static_cast<double>(x) / scene.factor;
+  }
+  return columns;
+}
+
+// The columns of the second pass, q + b / f, which need not equal x / f bit for bit.
+std::vector<double> voteColumns(const Scene& scene) {
+  std::vector<double> columns(static_cast<std::size_t>(scene.factor) * scene.width);
+  for (int q = 0; q < scene.width; ++q) {
+    for (int b = 0; b < scene.factor; ++b) {
+      columns[static_cast<std::size_t>(scene.factor) * q + b] =
+          q + static_cast<double>(b) / scene.factor;
+    }
+  }
+  return columns;
+}
+
+DisparityMaps emptyMaps(const Scene& scene) {
+  DisparityMaps maps;
+  const int f = scene.factor;
+  maps.fineMap = ColourImage(f * scene.width, f * scene.height);
+  maps.fineOcclusions.assign(maps.fineMap.pixels.size(), 0);
+  maps.map = ColourImage(scene.width, scene.height);
+  maps.greyMap = ColourImage(scene.width, scene.height);
+  maps.occlusionMask = ColourImage(scene.width, scene.height);
+  maps.text.resize(static_cast<std::size_t>(scene.height));
+  maps.disparities.assign(maps.map.pixels.size(), kNoDisparity);
+  return maps;
+}
+
+}  // namespace
+
+Bgr0 encodeDisparity(std::int64_t e) {
+  return Bgr0{static_cast<std::uint8_t>((e / 65536) & 0xFF),
+              static_cast<std::uint8_t>(((e % 65536) / 256) & 0xFF),
+              static_cast<std::uint8_t>((e % 256) & 0xFF), 0};
+}
+
+std::int64_t decodeDisparity(Bgr0 pixel) {
+  return std::int64_t{pixel.blue} * 65536 + std::int64_t{pixel.green} * 256 + pixel.red;
+}
+
+const std::vector<Homography>& homographyTable(const ToolResults& results,
+                                               HomographyChoice choice) {
+  switch (choice) {
+    case HomographyChoice::Linear:
+      return results.linearHomographies;
+    case HomographyChoice::NonLinear:
+      return results.nonLinearHomographies;
+    case HomographyChoice::Robust:
+      return results.robustHomographies;
+    case HomographyChoice::RobustNonLinear:
+      break;
+  }
+  return results.robustNonLinearHomographies;
+}
+
+std::optional<DisparityMaps> computeDisparities(const Project& project,
+                                                const DisparityParameters& parameters,
+                                                NumberFormat format, RunControl& control) {
+  const Scene scene = sceneOf(project, parameters);
+  DisparityMaps maps = emptyMaps(scene);
+  const int fineRows = scene.factor * scene.height;
+
+  const std::vector<double> columns = fineColumns(scene);
+  std::vector<std::int64_t> dropped(static_cast<std::size_t>(fineRows), 0);
+  const bool fineDone = runInBlocks(fineRows, "Carte fine : ligne ", control, [&](int y) {
+    dropped[static_cast<std::size_t>(y)] =
+        computeFineRow(scene, y, columns, parameters.rgbMultiplier, maps);
+  });
+  if (!fineDone) return std::nullopt;
+  for (const std::int64_t count : dropped) maps.droppedSamples += count;
+
+  const std::vector<double> votes = voteColumns(scene);
+  const bool voteDone = runInBlocks(scene.height, "Vote : ligne ", control, [&](int p) {
+    computeImageRow(scene, p, votes, parameters, format, maps);
+  });
+  if (!voteDone) return std::nullopt;
+  return maps;
+}
+
+}  // namespace plk

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "core/polyfunc.h"
+#include "core/polygon_list.h"
+
+namespace plk {
+
+// A polygon's corner array and box, taken once for the many containment tests of a run. The
+// corners are the polygon's elements less the last one, as polygonContains takes them.
+struct PolygonShape {
+  std::vector<Point2> corners;
+  BoundingBox box;
+
+  // polygonContains of the polygon at (row u, column v).
+  [[nodiscard]] bool contains(double u, double v) const {
+    return pointInPolygon(corners, box, Point2{v, u});
+  }
+};
+
+[[nodiscard]] std::vector<PolygonShape> shapesOf(const PolygonList& polygons);
+
+// findPolygon over the shapes: the first that contains (u, v), or -1.
+[[nodiscard]] std::int32_t findShape(std::span<const PolygonShape> shapes, double u, double v);
+
+// findPolygon(u, columns[x]) for every x of one row, written to `indices`. The columns must not
+// decrease; every containment predicate is then monotone or constant along the row, so each
+// polygon's inside columns follow from a few binary searches with the very expressions
+// pointInPolygon evaluates, and the result is identical to a lookup per point.
+void classifyRow(std::span<const PolygonShape> shapes, double u, std::span<const double> columns,
+                 std::span<std::int32_t> indices);
+
+}  // namespace plk

@@ -16,6 +16,7 @@
 #include "core/fonctions/gradient.h"
 #include "io/io_error.h"
 #include "io/project_file.h"
+#include "io/project_opening.h"
 #include "shell/about.h"
 #include "shell/aide.h"
 #include "shell/file_names.h"
@@ -363,20 +364,23 @@ QString TFMain::checkRightImage(const TFImage& left, const TFImage* right) {
 }
 
 // On failure the error box is shown while the windows still exist; they are destroyed on return.
-bool TFMain::createProjectFromImages() {
+bool TFMain::createProjectFromImages(const QString& projectFile) {
   const TFNew& fields = *windows_->newProject;
+  const auto imageFile = [&projectFile](const QString& path) {
+    return projectFile.isEmpty() ? path : io::resolveImagePath(path, projectFile);
+  };
   auto project = std::make_unique<Project>();
   project->projectName = fields.projectName().toStdString();
   project->leftImagePath = fields.leftImagePath().toStdString();
   project->rightImagePath = fields.rightImagePath().toStdString();
 
-  auto left = openImageWindow(*project, project->left, ImageSideKind::Left, fields.leftImagePath(),
-                              QStringLiteral("gauche"));
+  auto left = openImageWindow(*project, project->left, ImageSideKind::Left,
+                              imageFile(fields.leftImagePath()), QStringLiteral("gauche"));
   QString failure = checkLeftImage(left.get());
   std::unique_ptr<TFImage> right;
   if (failure.isEmpty()) {
-    right = openImageWindow(*project, project->right, ImageSideKind::Right, fields.rightImagePath(),
-                            QStringLiteral("droite"));
+    right = openImageWindow(*project, project->right, ImageSideKind::Right,
+                            imageFile(fields.rightImagePath()), QStringLiteral("droite"));
     failure = checkRightImage(*left, right.get());
   }
   if (!failure.isEmpty()) {
@@ -467,7 +471,7 @@ bool TFMain::loadProject(const QString& path) {
   }
   windows_->newProject->setFields(fromUtf8(data.projectName), fromUtf8(data.leftImagePath),
                                   fromUtf8(data.rightImagePath));
-  if (!createProjectFromImages()) return false;
+  if (!createProjectFromImages(path)) return false;
   project_->left.polygons.rebuild(data.left);
   project_->right.polygons.rebuild(data.right);
   listPolygons();

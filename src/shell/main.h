@@ -78,8 +78,9 @@ class TFMain final : public QMainWindow, public ImageWindowHost, public ToolHost
   bool askSaveAndClose();
   void closeProject();
   // Builds the project from the new-project dialog's texts; false (after an error box) when an
-  // image cannot be loaded, is not 8-bit, or the two sizes differ.
-  bool createProjectFromImages();
+  // image cannot be loaded, is not 8-bit, or the two sizes differ. For a project read from
+  // `projectFile`, images that moved with it are found beside it (io::resolveImagePath).
+  bool createProjectFromImages(const QString& projectFile = QString());
   void enableProjectMenus();
   void disableProjectMenus();
   SaveOutcome saveProject(const QString& path);

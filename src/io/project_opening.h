@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "core/project.h"
+
+namespace plk::io {
+
+// The file to read for an image path of a project: the path as written when that file exists;
+// otherwise a relative path is taken from the project file's folder, and a missing absolute
+// path gives way to a file of the same name beside the project file. When none of these exists
+// the path is returned as written, so that loading it fails with the usual message.
+[[nodiscard]] QString resolveImagePath(const QString& imagePath, const QString& projectFile);
+
+// Opens a project file as "Ouvrir projet..." does, without windows: the two images (found as
+// resolveImagePath says, their paths kept as written), their checks with the same messages,
+// the gradient matrices and both polygon lists. Gives the project or the French message.
+[[nodiscard]] std::variant<std::unique_ptr<Project>, std::string> openProjectFile(
+    const QString& path);
+
+}  // namespace plk::io

@@ -1,0 +1,96 @@
+#include "io/project_opening.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "io/project_file.h"
+
+namespace plk::io {
+namespace {
+
+// A project file in a sub-folder "projet" of a temporary folder, with its images beside it.
+class ProjectOpeningTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(QDir(root.path()).mkdir(QStringLiteral("projet")));
+    projectFolder = QDir(root.path()).filePath(QStringLiteral("projet"));
+    writeGrey(QStringLiteral("l.bmp"), 12, 8);
+    writeGrey(QStringLiteral("r.bmp"), 12, 8);
+    writeGrey(QStringLiteral("small.bmp"), 10, 8);
+    projectFile = QDir(projectFolder).filePath(QStringLiteral("scene.plk"));
+  }
+
+  void writeGrey(const QString& name, int width, int height) const {
+    QImage image(width, height, QImage::Format_Grayscale8);
+    image.fill(7);
+    ASSERT_TRUE(image.save(QDir(projectFolder).filePath(name), "BMP"));
+  }
+
+  void writeProject(const std::string& left, const std::string& right) const {
+    ProjectFileData data;
+    data.projectName = "scene";
+    data.leftImagePath = left;
+    data.rightImagePath = right;
+    data.left.vertices = {{1, 1, false, false}, {1, 5, false, false}, {6, 3, false, false}};
+    data.left.polygons = {{0, 1, 2, 0}};
+    writeProjectFile(projectFile, data, NumberFormat{});
+  }
+
+  std::variant<std::unique_ptr<Project>, std::string> open() const {
+    return openProjectFile(projectFile);
+  }
+
+  QTemporaryDir root;
+  QString projectFolder;
+  QString projectFile;
+};
+
+TEST_F(ProjectOpeningTest, RelativePathsAreReadFromTheProjectFolderAndKeptAsWritten) {
+  writeProject("l.bmp", "r.bmp");
+  auto opened = open();
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Project>>(opened));
+  const Project& project = *std::get<std::unique_ptr<Project>>(opened);
+  EXPECT_EQ(project.leftImagePath, "l.bmp");
+  EXPECT_EQ(project.imageWidth, 12);
+  EXPECT_EQ(project.imageHeight, 8);
+  EXPECT_EQ(project.left.image.at(3, 3), 7);
+  EXPECT_EQ(project.left.gradientX.rows(), 9);
+  ASSERT_EQ(project.left.polygons.size(), 1U);
+  EXPECT_TRUE(project.left.polygons[0].isClosed());
+}
+
+TEST_F(ProjectOpeningTest, AMissingAbsolutePathGivesWayToTheFileOfTheSameNameBesideTheProject) {
+  const std::string moved =
+      QDir(root.path()).filePath(QStringLiteral("ailleurs/l.bmp")).toStdString();
+  writeProject(moved, "r.bmp");
+  EXPECT_EQ(resolveImagePath(QString::fromStdString(moved), projectFile),
+            QDir(projectFolder).filePath(QStringLiteral("l.bmp")));
+  auto opened = open();
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Project>>(opened));
+  EXPECT_EQ(std::get<std::unique_ptr<Project>>(opened)->leftImagePath, moved);
+}
+
+TEST_F(ProjectOpeningTest, MessagesOfTheImageChecks) {
+  writeProject("absent.bmp", "r.bmp");
+  EXPECT_EQ(std::get<std::string>(open()),
+            "Erreur lors du chargement de l'image gauche ! Création du projet impossible.");
+  writeProject("l.bmp", "/nulle/part/absent.bmp");
+  EXPECT_EQ(std::get<std::string>(open()),
+            "Erreur lors du chargement de l'image droite ! Création du projet impossible.");
+  writeProject("l.bmp", "small.bmp");
+  EXPECT_EQ(std::get<std::string>(open()),
+            "Les deux images n'ont pas les mêmes dimensions ! Création du projet impossible.");
+  QImage colour(12, 8, QImage::Format_RGB32);
+  colour.fill(Qt::red);
+  ASSERT_TRUE(colour.save(QDir(projectFolder).filePath(QStringLiteral("c.bmp")), "BMP"));
+  writeProject("c.bmp", "r.bmp");
+  EXPECT_EQ(std::get<std::string>(open()),
+            "L'image gauche n'est pas composée de pixels codés sur 8 bits ! Création du projet "
+            "impossible.");
+}
+
+}  // namespace
+}  // namespace plk::io

@@ -1,0 +1,86 @@
+#include "batch/batch.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+#include <cstdio>
+#include <memory>
+#include <variant>
+
+#include "batch/console.h"
+#include "batch/options.h"
+#include "batch/score_command.h"
+#include "io/io_error.h"
+#include "io/locale.h"
+#include "io/project_opening.h"
+#include "io/text_file.h"
+
+namespace plk::batch {
+
+namespace {
+
+void writeReportFile(const QString& path, const ConsoleReport& report) {
+  QStringList lines;
+  for (const std::string& line : report.lines()) lines << QString::fromStdString(line);
+  io::writeTextFile(path, lines);
+}
+
+int runStages(const ChainOptions& options, Project& project, std::ostream& out, std::ostream& err,
+              bool showProgress) {
+  ConsoleReport report(out);
+  ConsoleProgress progress(err, showProgress);
+  for (const Stage* stage : options.steps) {
+    StageContext context{
+        project, options.texts, options.outputs, report, progress, io::systemNumberFormat(), err};
+    progress.startStage(std::string(stage->title));
+    const std::optional<FieldError> refused = stage->run(context);
+    progress.finishStage();
+    if (refused) {
+      err << refused->message << '\n';
+      return kBadArguments;
+    }
+  }
+  if (!options.reportPath.isEmpty()) writeReportFile(options.reportPath, report);
+  return kDone;
+}
+
+int runChain(const ChainOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
+  if (!QFileInfo(options.projectPath).isFile()) {
+    err << "Impossible de lire le projet " << options.projectPath.toStdString() << '\n';
+    return kUnreadableOrUnwritable;
+  }
+  auto opened = io::openProjectFile(options.projectPath);
+  if (const auto* message = std::get_if<std::string>(&opened)) {
+    err << *message << '\n';
+    return kUnreadableOrUnwritable;
+  }
+  if (!QDir().mkpath(options.outputs.folder)) {
+    err << "Impossible de créer le dossier " << options.outputs.folder.toStdString() << '\n';
+    return kUnreadableOrUnwritable;
+  }
+  try {
+    return runStages(options, *std::get<std::unique_ptr<Project>>(opened), out, err, showProgress);
+  } catch (const io::IoError& error) {
+    err << error.what() << '\n';
+    return kUnreadableOrUnwritable;
+  }
+}
+
+}  // namespace
+
+int runBatch(const QStringList& arguments, std::ostream& out, std::ostream& err,
+             bool showProgress) {
+  const Command command = parseArguments(arguments);
+  if (std::holds_alternative<HelpRequest>(command)) {
+    out << helpText();
+    return kDone;
+  }
+  if (const auto* usage = std::get_if<UsageError>(&command)) {
+    err << "plk-batch: " << usage->message << '\n';
+    return kBadArguments;
+  }
+  if (const auto* score = std::get_if<ScoreOptions>(&command)) return runScore(*score, out, err);
+  return runChain(std::get<ChainOptions>(command), out, err, showProgress);
+}
+
+}  // namespace plk::batch

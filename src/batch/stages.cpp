@@ -1,0 +1,81 @@
+#include "batch/stages.h"
+
+#include <QDir>
+#include <ostream>
+#include <variant>
+
+#include "core/runs/disparites.h"
+#include "io/disparity_files.h"
+
+namespace plk::batch {
+
+namespace {
+
+void takeText(const OptionTexts& texts, const char* name, std::string& field) {
+  if (const auto found = texts.find(name); found != texts.end()) field = found->second;
+}
+
+// The radio items of the disparity dialog, by their option words.
+std::int32_t homographyIndex(const OptionTexts& texts, std::int32_t fallback) {
+  const auto found = texts.find("homography");
+  if (found == texts.end()) return fallback;
+  const std::vector<std::string> words{"linear", "nonlinear", "robust", "robust-nonlinear"};
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (found->second == words[i]) return static_cast<std::int32_t>(i);
+  }
+  return fallback;
+}
+
+void writeDisparityOutputs(const StageContext& context, const DisparityMaps& maps) {
+  const QDir folder(context.outputs.folder);
+  io::writeDisparityFiles(folder.path(), maps);
+  const int width = maps.map.width;
+  const int height = maps.map.height;
+  if (context.outputs.pfm) {
+    io::writePfm(folder.filePath(QStringLiteral("disparites.pfm")), width, height,
+                 maps.disparities);
+  }
+  if (context.outputs.kitti) {
+    const std::int64_t left = io::writeKittiPng(folder.filePath(QStringLiteral("disparites.png")),
+                                                width, height, maps.disparities);
+    if (left > 0) {
+      context.warnings << "disparites.png: " << left
+                       << " pixels above 255.996 px written as having no disparity\n";
+    }
+  }
+  if (context.outputs.pfm || context.outputs.kitti) {
+    io::writeFineOcclusions(folder.filePath(QStringLiteral("occlusions_fines.bmp")), maps);
+  }
+}
+
+std::optional<FieldError> runDisparities(StageContext& context) {
+  DisparitesFields fields;
+  takeText(context.texts, "factor", fields.factor);
+  takeText(context.texts, "rgb", fields.rgbMultiplier);
+  takeText(context.texts, "grey", fields.greyMultiplier);
+  fields.homographyIndex = homographyIndex(context.texts, fields.homographyIndex);
+  const Checked<DisparityParameters> checked = checkDisparites(context.project, fields);
+  if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
+  const DisparitesOutcome outcome =
+      runDisparites(context.project, fields, std::get<DisparityParameters>(checked), context.report,
+                    context.control, context.format);
+  if (outcome.maps) writeDisparityOutputs(context, *outcome.maps);
+  return std::nullopt;
+}
+
+}  // namespace
+
+const std::vector<Stage>& chainStages() {
+  static const std::vector<Stage> stages{
+      {"disparities",
+       "Disparités",
+       {{"factor", "N", "resolution factor, samples per pixel along each axis (1)"},
+        {"rgb", "N", "multiplier of the colour-coded maps (1000)"},
+        {"grey", "N", "multiplier of the grey map (8)"},
+        {"homography", "KIND", "linear, nonlinear, robust or robust-nonlinear (robust-nonlinear)"}},
+       runDisparities},
+  };
+  return stages;
+}
+
+}  // namespace plk::batch

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/project.h"
+#include "core/report.h"
+#include "core/run_control.h"
+#include "core/runs/run_common.h"
+#include "core/textformat.h"
+
+namespace plk::batch {
+
+// Option name (without the leading dashes) -> text as typed.
+using OptionTexts = std::map<std::string, std::string>;
+
+// Where the disparity stage writes, and which formats beyond the five files of the dialog.
+struct OutputOptions {
+  QString folder = QStringLiteral(".");
+  bool pfm = false;
+  bool kitti = false;
+};
+
+// What the stages of one run share.
+struct StageContext {
+  Project& project;
+  const OptionTexts& texts;
+  const OutputOptions& outputs;
+  ReportSink& report;
+  RunControl& control;
+  NumberFormat format;
+  std::ostream& warnings;  // notes for standard error
+};
+
+// One option of a stage: its name, the placeholder and the help text of `--help`.
+struct StageOption {
+  std::string_view name;
+  std::string_view placeholder;
+  std::string_view help;
+};
+
+// A stage of the chain, run through its tool's validation: a refused field or precondition
+// comes back as the dialog's message. Output files that cannot be written throw io::IoError.
+struct Stage {
+  std::string_view name;   // as given to --steps
+  std::string_view title;  // shown on the progress line
+  std::vector<StageOption> options;
+  std::optional<FieldError> (*run)(StageContext& context);
+};
+
+// The stages this program offers, in the chain's order.
+[[nodiscard]] const std::vector<Stage>& chainStages();
+
+}  // namespace plk::batch

@@ -77,5 +77,52 @@ TEST(ClassifyRow, AgreesWithFindPolygonOnRandomPolygons) {
   }
 }
 
+// Points at random, on the integer grid, on and near the sides and corners, and on the corners'
+// rows: the grid's answer must be the shape's.
+TEST(ShapeGrid, AgreesWithTheShapeEverywhere) {
+  std::mt19937 random(8);
+  std::uniform_int_distribution<int> cornerCount(3, 12);
+  std::uniform_real_distribution<double> coordinate(-5.0, 60.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int polygon = 0; polygon < 60; ++polygon) {
+    PolygonShape shape;
+    const int n = cornerCount(random);
+    for (int i = 0; i < n; ++i) {
+      double u = coordinate(random);
+      double v = coordinate(random);
+      if (polygon % 3 == 0) {
+        u = std::round(u);
+        v = std::round(v);
+      } else if (polygon % 3 == 1) {
+        u = std::round(u * 10) / 10;
+        v = std::round(v * 10) / 10;
+      }
+      shape.corners.push_back(Point2{v, u});
+    }
+    shape.box = boundingBox(shape.corners, Point2{}).box;
+    const ShapeGrid grid(shape);
+    const auto check = [&](double u, double v) {
+      ASSERT_EQ(grid.contains(u, v), shape.contains(u, v)) << "u " << u << " v " << v;
+    };
+    for (int k = 0; k < 4000; ++k) check(coordinate(random), coordinate(random));
+    for (int u = -6; u < 62; ++u) {
+      for (int v = -6; v < 62; ++v) check(u, v);
+    }
+    for (int i = 0; i < n; ++i) {
+      const Point2 a = shape.corners[static_cast<std::size_t>(i)];
+      const Point2 b = shape.corners[static_cast<std::size_t>((i + 1) % n)];
+      for (int k = 0; k < 200; ++k) {
+        const double t = unit(random) * 3 - 1;
+        const double offsetU = (unit(random) - 0.5) * 1e-3;
+        const double offsetV = (unit(random) - 0.5) * 1e-3;
+        check(a.u + t * (b.u - a.u) + offsetU, a.v + t * (b.v - a.v) + offsetV);
+        check(a.u, a.v + (unit(random) - 0.5) * 80);
+      }
+      check(a.u, a.v);
+      check(std::nextafter(a.u, 1e9), a.v);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace plk

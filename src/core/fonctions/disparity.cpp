@@ -20,7 +20,8 @@ constexpr int kUnitsPerPass = 64;
 struct Scene {
   std::vector<PolygonShape> left;
   std::vector<PolygonShape> right;
-  std::vector<bool> mapped;  // per left polygon: unlocked and present in the chosen table
+  std::vector<ShapeGrid> rightGrids;  // over `right`, whose elements stay in place
+  std::vector<bool> mapped;           // per left polygon: unlocked and present in the chosen table
   const std::vector<Homography>* table = nullptr;
   int factor = 1;
   int height = 0;
@@ -31,6 +32,7 @@ Scene sceneOf(const Project& project, const DisparityParameters& parameters) {
   Scene scene;
   scene.left = shapesOf(project.left.polygons);
   scene.right = shapesOf(project.right.polygons);
+  for (const PolygonShape& shape : scene.right) scene.rightGrids.emplace_back(shape);
   scene.table = &homographyTable(project.results, parameters.homography);
   for (std::size_t i = 0; i < project.left.polygons.size(); ++i) {
     scene.mapped.push_back(!project.left.polygons[i].locked && i < scene.table->size());
@@ -44,9 +46,11 @@ Scene sceneOf(const Project& project, const DisparityParameters& parameters) {
 // True when the first right polygon containing (u, v) is the one at `position`: that polygon
 // contains the point and no earlier one does.
 bool landsInRightPolygon(const Scene& scene, std::size_t position, double u, double v) {
-  if (position >= scene.right.size() || !scene.right[position].contains(u, v)) return false;
+  if (position >= scene.rightGrids.size() || !scene.rightGrids[position].contains(u, v)) {
+    return false;
+  }
   for (std::size_t k = 0; k < position; ++k) {
-    if (scene.right[k].contains(u, v)) return false;
+    if (scene.rightGrids[k].contains(u, v)) return false;
   }
   return true;
 }

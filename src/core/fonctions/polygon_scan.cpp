@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "core/fonctions/geometry.h"
+
 namespace plk {
 
 namespace {
@@ -46,10 +48,17 @@ void claim(IndexRange range, std::int32_t polygon, std::span<std::int32_t> indic
 }
 
 // Columns on the line through an edge. Along a row the line expression is a rounded affine
-// function of the column, hence monotone, so each bound of |value| < tolerance holds on one side.
+// function of the column, hence monotone, so each bound of |value| < tolerance holds on one side
+// and the ends of the row tell when neither holds anywhere.
 IndexRange onEdgeLine(Point2 a, Point2 b, double u, std::span<const double> columns,
                       IndexRange box) {
   const auto value = [&](std::size_t x) { return edgeLineValue(a, b, Point2{columns[x], u}); };
+  const double atFirst = value(box.begin);
+  const double atLast = value(box.end - 1);
+  if ((atFirst >= kBoundaryTolerance && atLast >= kBoundaryTolerance) ||
+      (atFirst <= -kBoundaryTolerance && atLast <= -kBoundaryTolerance)) {
+    return {};
+  }
   const IndexRange above =
       whereHolds(box.begin, box.end, [&](std::size_t x) { return value(x) > -kBoundaryTolerance; });
   const IndexRange below =
@@ -60,7 +69,7 @@ IndexRange onEdgeLine(Point2 a, Point2 b, double u, std::span<const double> colu
 // Columns crossed an odd number of times by the ray to the right. Along a row, whether the ray
 // from a point of the box straddles an edge's corners does not depend on the column, and the
 // side of the edge's line the point lies on changes once at most: each edge toggles the parity
-// at one column.
+// at one column at most, which the ends of the row reveal.
 void claimOddCrossings(const PolygonShape& shape, double u, std::span<const double> columns,
                        IndexRange box, std::int32_t polygon, std::span<std::int32_t> indices) {
   const Point2 end = rayEnd(shape.box, Point2{columns[box.begin], u});
@@ -73,9 +82,10 @@ void claimOddCrossings(const PolygonShape& shape, double u, std::span<const doub
     const auto crosses = [&](std::size_t x) {
       return segmentsCross(Point2{columns[x], u}, end, a, b);
     };
-    odd = odd != crosses(box.begin);
-    const std::size_t change = firstChange(box.begin, box.end, crosses);
-    if (change < box.end) toggles.push_back(change);
+    const bool atFirst = crosses(box.begin);
+    odd = odd != atFirst;
+    if (crosses(box.end - 1) != atFirst)
+      toggles.push_back(firstChange(box.begin, box.end, crosses));
   }
   std::sort(toggles.begin(), toggles.end());
   std::size_t start = box.begin;
@@ -131,6 +141,123 @@ void classifyRow(std::span<const PolygonShape> shapes, double u, std::span<const
   for (std::size_t k = 0; k < shapes.size(); ++k) {
     claimInside(shapes[k], static_cast<std::int32_t>(k), u, columns, indices);
   }
+}
+
+namespace {
+
+// Relative size of the margin against the magnitude of the terms of an expression; rounding
+// errors are a few units of 1e-16 of it.
+constexpr double kRelativeMargin = 1e-9;
+
+// True when the linear function through f0 (at t0) and f1 (at t1) comes within `margin` of 0
+// on [t0, t1].
+bool nearZero(double f0, double f1, double margin) {
+  return (f0 <= margin && f1 >= -margin) || (f0 >= -margin && f1 <= margin);
+}
+
+}  // namespace
+
+ShapeGrid::ShapeGrid(const PolygonShape& shape) : shape_(&shape) {
+  if (shape.corners.size() <= 1) return;
+  const BoundingBox& box = shape.box;
+  firstRow_ = static_cast<int>(std::floor(box.minU));
+  firstColumn_ = static_cast<int>(std::floor(box.minV));
+  rows_ = static_cast<int>(std::floor(box.maxU)) - firstRow_ + 1;
+  columns_ = static_cast<int>(std::floor(box.maxV)) - firstColumn_ + 1;
+  const double span = std::max({std::fabs(box.minU), std::fabs(box.maxU), std::fabs(box.minV),
+                                std::fabs(box.maxV)}) +
+                      100.0;
+  margin_ = kRelativeMargin * span * span + 1e-9;
+  askRow_.assign(static_cast<std::size_t>(rows_), false);
+  cells_.assign(static_cast<std::size_t>(rows_) * columns_, kOutside);
+  markEdgeBands();
+  markRayRows();
+  fillQuietRuns();
+}
+
+// Cells where some point lies within the boundary tolerance (plus the margin) of an edge's
+// line: there the boundary test, or the side of the line, may change.
+void ShapeGrid::markEdgeBands() {
+  const std::size_t n = shape_->corners.size();
+  const double band = kBoundaryTolerance + margin_;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Point2 a = shape_->corners[i];
+    const Point2 b = shape_->corners[i + 1 == n ? 0 : i + 1];
+    const double du = b.u - a.u;
+    const double dv = b.v - a.v;
+    for (int r = 0; r < rows_; ++r) {
+      const double u0 = firstRow_ + r;
+      const double u1 = u0 + 1.0;
+      if (du == 0.0) {
+        if (nearZero(-dv * (u0 - a.u), -dv * (u1 - a.u), band)) askRow_[r] = true;
+        continue;
+      }
+      // Along the row the line's expression du (v - a.v) - dv (u - a.u) stays within the band
+      // for v between these bounds, taken over the row's two edges and the band's two sides.
+      double low = a.v + (dv * (u0 - a.u) - band) / du;
+      double high = low;
+      for (const double u : {u0, u1}) {
+        for (const double side : {-band, band}) {
+          const double v = a.v + (dv * (u - a.u) + side) / du;
+          low = std::min(low, v);
+          high = std::max(high, v);
+        }
+      }
+      const int first = std::max(0, static_cast<int>(std::floor(low)) - firstColumn_ - 1);
+      const int last =
+          std::min(columns_ - 1, static_cast<int>(std::floor(high)) - firstColumn_ + 1);
+      for (int c = first; c <= last; ++c) cell(r, c) = kAsk;
+    }
+  }
+}
+
+// Rows holding a corner's row (the ray may pass through the corner) or a row where the far end
+// of the ray changes side of an edge's line.
+void ShapeGrid::markRayRows() {
+  const std::size_t n = shape_->corners.size();
+  const double rayV = rayEnd(shape_->box, Point2{}).v;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Point2 a = shape_->corners[i];
+    const Point2 b = shape_->corners[i + 1 == n ? 0 : i + 1];
+    for (int r = 0; r < rows_; ++r) {
+      const double u0 = firstRow_ + r;
+      const double u1 = u0 + 1.0;
+      if (a.u >= u0 - margin_ && a.u <= u1 + margin_) askRow_[r] = true;
+      const auto sideOfEnd = [&](double u) {
+        return (b.v - a.v) * (u - a.u) - (b.u - a.u) * (rayV - a.v);
+      };
+      if (nearZero(sideOfEnd(u0), sideOfEnd(u1), margin_)) askRow_[r] = true;
+    }
+  }
+}
+
+// Between two marked cells of a row nothing changes: one answer from the shape serves the run.
+void ShapeGrid::fillQuietRuns() {
+  const BoundingBox& box = shape_->box;
+  for (int r = 0; r < rows_; ++r) {
+    if (askRow_[r]) continue;
+    const double u = std::clamp(firstRow_ + r + 0.5, box.minU, box.maxU);
+    int c = 0;
+    while (c < columns_) {
+      if (cell(r, c) == kAsk) {
+        ++c;
+        continue;
+      }
+      const double v = std::clamp(firstColumn_ + c + 0.5, box.minV, box.maxV);
+      const Cell answer = shape_->contains(u, v) ? kInside : kOutside;
+      for (; c < columns_ && cell(r, c) != kAsk; ++c) cell(r, c) = answer;
+    }
+  }
+}
+
+bool ShapeGrid::contains(double u, double v) const {
+  if (cells_.empty() || !insideBox(shape_->box, Point2{v, u})) return false;
+  const int r = static_cast<int>(std::floor(u)) - firstRow_;
+  const int c = static_cast<int>(std::floor(v)) - firstColumn_;
+  if (askRow_[static_cast<std::size_t>(r)]) return shape_->contains(u, v);
+  const Cell answer = cells_[static_cast<std::size_t>(r) * columns_ + c];
+  if (answer == kAsk) return shape_->contains(u, v);
+  return answer == kInside;
 }
 
 }  // namespace plk

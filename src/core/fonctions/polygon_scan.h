@@ -23,6 +23,34 @@ struct PolygonShape {
 
 [[nodiscard]] std::vector<PolygonShape> shapesOf(const PolygonList& polygons);
 
+// PolygonShape::contains for many scattered points. Unit cells over the box record where no
+// predicate of the test (side of each edge line, band of the boundary tolerance, the ray's
+// corners) can change within the cell, with margins far above rounding errors; there the answer
+// is the cell's, taken once from the shape, and elsewhere the shape is asked.
+class ShapeGrid {
+ public:
+  explicit ShapeGrid(const PolygonShape& shape);
+  [[nodiscard]] bool contains(double u, double v) const;
+
+ private:
+  enum Cell : std::uint8_t { kOutside, kInside, kAsk };
+  void markEdgeBands();
+  void markRayRows();
+  void fillQuietRuns();
+  [[nodiscard]] Cell& cell(int row, int column) {
+    return cells_[static_cast<std::size_t>(row) * columns_ + column];
+  }
+
+  const PolygonShape* shape_;
+  int firstRow_ = 0;
+  int firstColumn_ = 0;
+  int rows_ = 0;
+  int columns_ = 0;
+  double margin_ = 0.0;       // bound on rounding errors of the expressions, with room
+  std::vector<bool> askRow_;  // rows where every cell asks the shape
+  std::vector<Cell> cells_;
+};
+
 // findPolygon over the shapes: the first that contains (u, v), or -1.
 [[nodiscard]] std::int32_t findShape(std::span<const PolygonShape> shapes, double u, double v);
 

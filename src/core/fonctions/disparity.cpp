@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <unordered_map>
 
 #include "core/fonctions/polygon_scan.h"
 #include "core/parallel.h"
@@ -137,21 +138,18 @@ class PixelVote {
   std::int32_t empty_ = 0;
 };
 
-void writeNoDisparity(DisparityMaps& maps, int p, int q, std::string& line) {
+void writeNoDisparity(DisparityMaps& maps, int p, int q) {
   maps.map.at(p, q) = Bgr0{};
   maps.greyMap.at(p, q) = Bgr0{};
   maps.occlusionMask.at(p, q) = kWhite;
   maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q] = kNoDisparity;
-  line += "0 ";
 }
 
 void writeWinner(DisparityMaps& maps, int p, int q, const Vote& vote,
-                 const DisparityParameters& parameters, NumberFormat format, std::string& line) {
+                 const DisparityParameters& parameters) {
   const double s = vote.sum;
   const double n = vote.count;
   const double value = (s / n) / parameters.rgbMultiplier;
-  line += formatGeneral(value, format);
-  line += ' ';
   const double grey = std::nearbyint(parameters.greyMultiplier * s / n / parameters.rgbMultiplier);
   const auto level = static_cast<std::uint8_t>(static_cast<std::int64_t>(grey) & 0xFF);
   maps.greyMap.at(p, q) = Bgr0{level, level, level, 0};
@@ -163,8 +161,7 @@ void writeWinner(DisparityMaps& maps, int p, int q, const Vote& vote,
 // Second pass over one image row: the f x f fine samples of each pixel vote, classified at
 // (p + a / f, q + b / f).
 void computeImageRow(const Scene& scene, int p, std::span<const double> voteColumns,
-                     const DisparityParameters& parameters, NumberFormat format,
-                     DisparityMaps& maps) {
+                     const DisparityParameters& parameters, DisparityMaps& maps) {
   const int f = scene.factor;
   const std::size_t fineWidth = voteColumns.size();
   std::vector<std::int32_t> polygons(fineWidth * static_cast<std::size_t>(f));
@@ -173,7 +170,6 @@ void computeImageRow(const Scene& scene, int p, std::span<const double> voteColu
     classifyRow(scene.left, u, voteColumns,
                 std::span(polygons).subspan(static_cast<std::size_t>(a) * fineWidth, fineWidth));
   }
-  std::string line;
   PixelVote vote;
   for (int q = 0; q < scene.width; ++q) {
     vote.reset();
@@ -190,12 +186,34 @@ void computeImageRow(const Scene& scene, int p, std::span<const double> voteColu
       }
     }
     if (const std::optional<Vote> winner = vote.winner()) {
-      writeWinner(maps, p, q, *winner, parameters, format, line);
+      writeWinner(maps, p, q, *winner, parameters);
     } else {
-      writeNoDisparity(maps, p, q, line);
+      writeNoDisparity(maps, p, q);
     }
   }
-  maps.text[static_cast<std::size_t>(p)] = std::move(line);
+}
+
+// The text of a few neighbouring rows: a plane's disparities recur from row to row, so each
+// value is formatted once per group.
+constexpr int kRowsPerTextGroup = 8;
+
+void writeTextRows(int firstRow, NumberFormat format, DisparityMaps& maps) {
+  std::unordered_map<double, std::string> tokens;
+  const int lastRow = std::min(firstRow + kRowsPerTextGroup, maps.map.height);
+  for (int p = firstRow; p < lastRow; ++p) {
+    std::string line;
+    for (int q = 0; q < maps.map.width; ++q) {
+      const double value = maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q];
+      if (value == kNoDisparity) {
+        line += "0 ";
+        continue;
+      }
+      auto [token, added] = tokens.try_emplace(value);
+      if (added) token->second = formatGeneral(value, format) + ' ';
+      line += token->second;
+    }
+    maps.text[static_cast<std::size_t>(p)] = std::move(line);
+  }
 }
 
 // Runs body(row) for rows [0, rows) in blocks, reporting each block and stopping between
@@ -292,9 +310,13 @@ std::optional<DisparityMaps> computeDisparities(const Project& project,
 
   const std::vector<double> votes = voteColumns(scene);
   const bool voteDone = runInBlocks(scene.height, "Vote : ligne ", control, [&](int p) {
-    computeImageRow(scene, p, votes, parameters, format, maps);
+    computeImageRow(scene, p, votes, parameters, maps);
   });
   if (!voteDone) return std::nullopt;
+  const int groups = (scene.height + kRowsPerTextGroup - 1) / kRowsPerTextGroup;
+  parallelFor(static_cast<std::size_t>(groups), [&](std::size_t g) {
+    writeTextRows(static_cast<int>(g) * kRowsPerTextGroup, format, maps);
+  });
   return maps;
 }
 

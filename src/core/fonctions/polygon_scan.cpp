@@ -171,7 +171,6 @@ ShapeGrid::ShapeGrid(const PolygonShape& shape) : shape_(&shape) {
   askRow_.assign(static_cast<std::size_t>(rows_), false);
   cells_.assign(static_cast<std::size_t>(rows_) * columns_, kOutside);
   markEdgeBands();
-  markRayRows();
   fillQuietRuns();
 }
 
@@ -203,35 +202,18 @@ void ShapeGrid::markEdgeBands() {
           high = std::max(high, v);
         }
       }
-      const int first = std::max(0, static_cast<int>(std::floor(low)) - firstColumn_ - 1);
-      const int last =
-          std::min(columns_ - 1, static_cast<int>(std::floor(high)) - firstColumn_ + 1);
+      const int first = std::max(0, static_cast<int>(std::floor(low)) - firstColumn_);
+      const int last = std::min(columns_ - 1, static_cast<int>(std::floor(high)) - firstColumn_);
       for (int c = first; c <= last; ++c) cell(r, c) = kAsk;
     }
   }
 }
 
-// Rows holding a corner's row (the ray may pass through the corner) or a row where the far end
-// of the ray changes side of an edge's line.
-void ShapeGrid::markRayRows() {
-  const std::size_t n = shape_->corners.size();
-  const double rayV = rayEnd(shape_->box, Point2{}).v;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Point2 a = shape_->corners[i];
-    const Point2 b = shape_->corners[i + 1 == n ? 0 : i + 1];
-    for (int r = 0; r < rows_; ++r) {
-      const double u0 = firstRow_ + r;
-      const double u1 = u0 + 1.0;
-      if (a.u >= u0 - margin_ && a.u <= u1 + margin_) askRow_[r] = true;
-      const auto sideOfEnd = [&](double u) {
-        return (b.v - a.v) * (u - a.u) - (b.u - a.u) * (rayV - a.v);
-      };
-      if (nearZero(sideOfEnd(u0), sideOfEnd(u1), margin_)) askRow_[r] = true;
-    }
-  }
-}
-
-// Between two marked cells of a row nothing changes: one answer from the shape serves the run.
+// Between two marked cells of a row no point lies on or near an edge's line, so every side
+// test keeps its sign and the boundary test fails; the ray's count is then the even-odd parity
+// of the polygon, which cannot change without crossing a side. One answer from the shape
+// serves the run. (Where the ray passes through a corner, the count stays that parity: both
+// sides at the corner compare their ends with the same strict test on rows.)
 void ShapeGrid::fillQuietRuns() {
   const BoundingBox& box = shape_->box;
   for (int r = 0; r < rows_; ++r) {

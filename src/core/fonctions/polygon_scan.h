@@ -24,9 +24,9 @@ struct PolygonShape {
 [[nodiscard]] std::vector<PolygonShape> shapesOf(const PolygonList& polygons);
 
 // PolygonShape::contains for many scattered points. Unit cells over the box record where no
-// predicate of the test (side of each edge line, band of the boundary tolerance, the ray's
-// corners) can change within the cell, with margins far above rounding errors; there the answer
-// is the cell's, taken once from the shape, and elsewhere the shape is asked.
+// point comes near an edge's line (the band of the boundary tolerance, widened far beyond
+// rounding errors); there the answer is the cell's, taken once from the shape, and elsewhere
+// the shape is asked.
 class ShapeGrid {
  public:
   explicit ShapeGrid(const PolygonShape& shape);
@@ -35,7 +35,6 @@ class ShapeGrid {
  private:
   enum Cell : std::uint8_t { kOutside, kInside, kAsk };
   void markEdgeBands();
-  void markRayRows();
   void fillQuietRuns();
   [[nodiscard]] Cell& cell(int row, int column) {
     return cells_[static_cast<std::size_t>(row) * columns_ + column];

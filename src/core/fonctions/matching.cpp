@@ -1,6 +1,7 @@
 #include "core/fonctions/matching.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -93,26 +94,45 @@ std::vector<double> windowMeans(const MatchingImage& b, const Rect& search, int 
   return means;
 }
 
-// Scores of one row of candidate windows, sample by sample over the whole row, so that every
-// candidate sums its squares and cross products in row-major order as correlationScore does.
-void scoreCandidateRow(const Reference& reference, const MatchingImage& b, const Rect& search,
-                       int top, int size, int positions, double* scores) {
-  const std::vector<double> means = windowMeans(b, search, top, size, positions);
-  std::vector<double> squares(index(positions), 0.0);
-  std::vector<double> cross(index(positions), 0.0);
+// Candidate windows scored together: a fixed count whose sums the compiler keeps in registers.
+constexpr int kBlock = 4;
+
+// correlationScore of the reference against `Count` consecutive candidate windows whose top-left
+// pixels start at `origin` in a row of b, sample by sample in row-major order for each.
+template <int Count>
+void scoreCandidates(const Reference& reference, const MatchingImage& b, const double* origin,
+                     int size, const double* means, double* scores) {
+  std::array<double, Count> squares{};
+  std::array<double, Count> cross{};
+  const std::size_t stride = static_cast<std::size_t>(b.columns);
   for (int a = 0; a < size; ++a) {
+    const double* line = origin + index(a) * stride;
     for (int c = 0; c < size; ++c) {
       const double centred = reference.centred[index(a * size + c)];
-      const double* line = b.row(top + a) + search.left + c;
-      for (int x = 0; x < positions; ++x) {
-        const double d = line[x] - means[index(x)];
+      for (int x = 0; x < Count; ++x) {
+        const double d = line[c + x] - means[x];
         squares[index(x)] += d * d;
         cross[index(x)] += centred * d;
       }
     }
   }
-  for (int x = 0; x < positions; ++x) {
+  for (int x = 0; x < Count; ++x) {
     scores[x] = cross[index(x)] / (reference.norm * flatGuard(std::sqrt(squares[index(x)])));
+  }
+}
+
+// Scores of one row of candidate windows, every candidate summing its squares and cross
+// products in row-major order as correlationScore does.
+void scoreCandidateRow(const Reference& reference, const MatchingImage& b, const Rect& search,
+                       int top, int size, int positions, double* scores) {
+  const std::vector<double> means = windowMeans(b, search, top, size, positions);
+  const double* origin = b.row(top) + search.left;
+  int x = 0;
+  for (; x + kBlock <= positions; x += kBlock) {
+    scoreCandidates<kBlock>(reference, b, origin + x, size, &means[index(x)], scores + x);
+  }
+  for (; x < positions; ++x) {
+    scoreCandidates<1>(reference, b, origin + x, size, &means[index(x)], scores + x);
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -29,6 +30,62 @@ class ExactSearchAgainstEnumeration : public ::testing::Test {
 
   static inline auto* images_ = new std::vector<test::Gradients>();
 };
+
+// The interpolation written out as first described: weights scaled by 2, columns of the 4 x 4
+// neighbourhood first, the sum divided by 4.
+double naiveBicubic(const IntMatrix& m, double u, double v) {
+  const auto w = [](int k, double x) {
+    switch (k) {
+      case -1:
+        return ((2 - x) * x - 1) * x;
+      case 0:
+        return (3 * x - 5) * x * x + 2;
+      case 1:
+        return ((4 - 3 * x) * x + 1) * x;
+      default:
+        return (x - 1) * x * x;
+    }
+  };
+  const int r0 = static_cast<int>(std::floor(u));
+  const int c0 = static_cast<int>(std::floor(v));
+  const double t = u - r0;
+  const double s = v - c0;
+  double result = 0;
+  for (int j = -1; j <= 2; ++j) {
+    double column = 0;
+    for (int i = -1; i <= 2; ++i) column += w(i, t) * m(r0 + i, c0 + j);
+    result += w(j, s) * column;
+  }
+  return result / 4;
+}
+
+TEST_F(ExactSearchAgainstEnumeration, SideEnergyIsTheMeanOfTheInterpolatedGradientAcross) {
+  std::mt19937 random(77);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int trial = 0; trial < 400; ++trial) {
+    const test::Gradients& g = (*images_)[static_cast<std::size_t>(trial) % images_->size()];
+    const double h = g.x.rows() - 1;
+    const double w = g.x.columns() - 1;
+    // Ends anywhere in the image, some samples falling in the skipped border band.
+    const SidePoint p{unit(random) * (h - 1), unit(random) * (w - 1)};
+    const SidePoint q{std::clamp(p.u + (unit(random) - 0.5) * 60, 0.0, h - 1),
+                      std::clamp(p.v + (unit(random) - 0.5) * 60, 0.0, w - 1)};
+    const double s = std::array<double, 4>{1.0, 1.0 / 3, 0.1, 0.37}[random() % 4];
+    const std::vector<SidePoint> samples = sideSamples(p, q, s);
+    const double length = std::sqrt((q.u - p.u) * (q.u - p.u) + (q.v - p.v) * (q.v - p.v));
+    double sum = 0;
+    int kept = 0;
+    for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
+      const auto [u, v] = samples[i];
+      if (u < 1 || u >= h - 1 || v < 1 || v >= w - 1) continue;
+      const double across = naiveBicubic(g.x, u, v) * (std::fabs(q.u - p.u) / length) +
+                            naiveBicubic(g.y, u, v) * (std::fabs(q.v - p.v) / length);
+      sum += across * across;
+      ++kept;
+    }
+    ASSERT_EQ(sideEnergy(samples, g.x, g.y), kept == 0 ? 0.0 : sum / kept) << "trial " << trial;
+  }
+}
 
 constexpr std::size_t kLargestEnumeration = 59049;  // 9^5 combinations
 

@@ -28,7 +28,12 @@ std::vector<SidePoint> naiveSideSamples(SidePoint p, SidePoint q, double s) {
     if (du < 0) return a.u > b.u;
     return dv >= 0 ? a.v < b.v : a.v > b.v;
   };
-  while (std::hypot(points[1].u - points[0].u, points[1].v - points[0].v) > s) {
+  const auto gap = [&] {
+    const double a = points[1].u - points[0].u;
+    const double b = points[1].v - points[0].v;
+    return std::sqrt(a * a + b * b);
+  };
+  while (gap() > s) {
     const std::size_t count = points.size();
     for (std::size_t i = 0; i + 1 < count; ++i) {
       points.push_back({(points[i].u + points[i + 1].u) / 2, (points[i].v + points[i + 1].v) / 2});

@@ -9,3 +9,4 @@
 #include "core/fonctions/polygon_map.h"
 #include "core/fonctions/polygon_scan.h"
 #include "core/fonctions/sampling.h"
+#include "core/fonctions/segmentation.h"

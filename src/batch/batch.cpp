@@ -12,6 +12,7 @@
 #include "batch/score_command.h"
 #include "io/io_error.h"
 #include "io/locale.h"
+#include "io/project_file.h"
 #include "io/project_opening.h"
 #include "io/text_file.h"
 
@@ -23,6 +24,23 @@ void writeReportFile(const QString& path, const ConsoleReport& report) {
   QStringList lines;
   for (const std::string& line : report.lines()) lines << QString::fromStdString(line);
   io::writeTextFile(path, lines);
+}
+
+// Writes the project with its polygons as they now are; the image paths become absolute, so
+// that the file may live in another folder than the project read.
+void saveProject(const ChainOptions& options, const Project& project) {
+  io::ProjectFileData data;
+  data.projectName = project.projectName;
+  const auto absoluteImage = [&](const std::string& written) {
+    const QString found =
+        io::resolveImagePath(QString::fromStdString(written), options.projectPath);
+    return QFileInfo(found).absoluteFilePath().toStdString();
+  };
+  data.leftImagePath = absoluteImage(project.leftImagePath);
+  data.rightImagePath = absoluteImage(project.rightImagePath);
+  data.left = project.left.polygons.describe();
+  data.right = project.right.polygons.describe();
+  io::writeProjectFile(options.saveProjectPath, data, io::systemNumberFormat());
 }
 
 int runStages(const ChainOptions& options, Project& project, std::ostream& out, std::ostream& err,
@@ -41,6 +59,7 @@ int runStages(const ChainOptions& options, Project& project, std::ostream& out, 
     }
   }
   if (!options.reportPath.isEmpty()) writeReportFile(options.reportPath, report);
+  if (!options.saveProjectPath.isEmpty()) saveProject(options, project);
   return kDone;
 }
 

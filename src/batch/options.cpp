@@ -69,13 +69,27 @@ std::variant<std::vector<const Stage*>, UsageError> parseSteps(const QString& li
   return steps;
 }
 
-std::vector<const Stage*> allStages() {
+std::vector<const Stage*> defaultStages() {
   std::vector<const Stage*> steps;
-  for (const Stage& stage : chainStages()) steps.push_back(&stage);
+  for (const Stage& stage : chainStages()) {
+    if (stage.byDefault) steps.push_back(&stage);
+  }
   return steps;
 }
 
+std::optional<UsageError> checkWordList(const std::string& name, const std::string& value,
+                                        const std::vector<std::string>& words) {
+  if (std::find(words.begin(), words.end(), value) != words.end()) return std::nullopt;
+  std::string list;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    list += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+  }
+  return UsageError{"--" + name + " takes " + list};
+}
+
 std::optional<UsageError> checkWord(const std::string& name, const std::string& value) {
+  if (name == "sampling") return checkWordList(name, value, samplingWords());
+  if (name == "method") return checkWordList(name, value, methodWords());
   if (name == "homography") {
     const std::set<std::string> words{"linear", "nonlinear", "robust", "robust-nonlinear"};
     if (!words.contains(value)) {
@@ -127,7 +141,7 @@ std::optional<std::variant<bool, UsageError>> takeChainOption(const QString& nam
   if (name == QStringLiteral("pfm")) return options.outputs.pfm = true;
   if (name == QStringLiteral("kitti")) return options.outputs.kitti = true;
   const bool takesValue = name == QStringLiteral("out") || name == QStringLiteral("report") ||
-                          name == QStringLiteral("steps");
+                          name == QStringLiteral("steps") || name == QStringLiteral("save");
   if (!takesValue) return std::nullopt;
   const std::optional<QString> text = reader.value(value);
   if (!text) return missingValue(name);
@@ -135,6 +149,8 @@ std::optional<std::variant<bool, UsageError>> takeChainOption(const QString& nam
     options.outputs.folder = *text;
   } else if (name == QStringLiteral("report")) {
     options.reportPath = *text;
+  } else if (name == QStringLiteral("save")) {
+    options.saveProjectPath = *text;
   } else {
     auto steps = parseSteps(*text);
     if (auto* error = std::get_if<UsageError>(&steps)) return *error;
@@ -145,7 +161,7 @@ std::optional<std::variant<bool, UsageError>> takeChainOption(const QString& nam
 
 Command parseChain(ArgumentReader& reader) {
   ChainOptions options;
-  options.steps = allStages();
+  options.steps = defaultStages();
   while (!reader.done()) {
     const QString argument = reader.take();
     if (!argument.startsWith(QStringLiteral("--"))) {
@@ -199,7 +215,7 @@ std::string helpText() {
   for (const Stage& stage : chainStages()) {
     text += std::string(stage.name) + (&stage == &chainStages().back() ? "" : ",");
   }
-  text += " (default: all)\n";
+  text += " (default: all but optimise)\n";
   for (const Stage& stage : chainStages()) {
     for (const StageOption& option : stage.options) {
       std::string flag = "  --" + std::string(option.name) + " " + std::string(option.placeholder);
@@ -216,6 +232,7 @@ std::string helpText() {
       "                        --pfm and --kitti also write occlusions_fines.bmp, white where\n"
       "                        a fine sample of a left polygon found no disparity\n"
       "  --report FILE         also write the report to FILE (ISO-8859-1, CR LF)\n"
+      "  --save FILE.plk       write the project, with the optimised vertices, to FILE.plk\n"
       "\n"
       "The report goes to standard output; progress goes to standard error when it is a\n"
       "terminal. The outputs are carte.bmp, carte1.bmp, carte1gris.bmp, carte1occ.bmp and\n"

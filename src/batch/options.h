@@ -16,7 +16,8 @@ struct ChainOptions {
   std::vector<const Stage*> steps;  // in the chain's order
   OptionTexts texts;                // the stages' fields
   OutputOptions outputs;
-  QString reportPath;  // empty: no report file
+  QString reportPath;       // empty: no report file
+  QString saveProjectPath;  // empty: the project is not written back
 };
 
 // plk-batch score MAP GT [--gt-scale S] [--mask FILE] [--json]

@@ -1,10 +1,12 @@
 #include "batch/stages.h"
 
 #include <QDir>
+#include <algorithm>
 #include <ostream>
 #include <variant>
 
 #include "core/runs/disparites.h"
+#include "core/runs/opti.h"
 #include "io/disparity_files.h"
 
 namespace plk::batch {
@@ -48,6 +50,33 @@ void writeDisparityOutputs(const StageContext& context, const DisparityMaps& map
   }
 }
 
+// The index of an option's word among `words`, or `fallback` when the option is absent.
+std::size_t wordIndex(const OptionTexts& texts, const char* name,
+                      const std::vector<std::string>& words, std::size_t fallback) {
+  const auto found = texts.find(name);
+  if (found == texts.end()) return fallback;
+  const auto word = std::find(words.begin(), words.end(), found->second);
+  return word == words.end() ? fallback : static_cast<std::size_t>(word - words.begin());
+}
+
+std::optional<FieldError> runOptimisation(StageContext& context) {
+  OptiFields fields;
+  takeText(context.texts, "levels", fields.levels);
+  takeText(context.texts, "step", fields.forcedStep);
+  takeText(context.texts, "iterations", fields.iterationsPerLevel);
+  takeText(context.texts, "min-vertices", fields.minVertices);
+  takeText(context.texts, "annealing-iterations", fields.annealingIterations);
+  fields.sampling =
+      static_cast<SamplingChoice>(wordIndex(context.texts, "sampling", samplingWords(), 0));
+  fields.method = static_cast<SearchMethod>(wordIndex(context.texts, "method", methodWords(), 2));
+  const Checked<OptiParameters> checked = checkOpti(context.project, fields);
+  if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
+  const OptiOutcome outcome = runOpti(context.project, fields, std::get<OptiParameters>(checked),
+                                      context.report, context.control, context.format);
+  if (outcome.logFailed) context.warnings << kOptimLogFailed << '\n';
+  return std::nullopt;
+}
+
 std::optional<FieldError> runDisparities(StageContext& context) {
   DisparitesFields fields;
   takeText(context.texts, "factor", fields.factor);
@@ -65,8 +94,29 @@ std::optional<FieldError> runDisparities(StageContext& context) {
 
 }  // namespace
 
+const std::vector<std::string>& samplingWords() {
+  static const std::vector<std::string> words{"adaptive", "forced"};
+  return words;
+}
+
+const std::vector<std::string>& methodWords() {
+  static const std::vector<std::string> words{"exact", "incomplete", "incomplete-from-n"};
+  return words;
+}
+
 const std::vector<Stage>& chainStages() {
   static const std::vector<Stage> stages{
+      {"optimise",
+       "Optimisation de la segmentation",
+       {{"levels", "\"P ...\"", "precision levels, 1/P pixel each (\"1 3 10\")"},
+        {"sampling", "KIND", "adaptive or forced sampling step along the sides (adaptive)"},
+        {"step", "X", "the forced sampling step in pixels (0,1)"},
+        {"iterations", "N", "maximum iterations per precision level (10)"},
+        {"method", "KIND", "exact, incomplete or incomplete-from-n (incomplete-from-n)"},
+        {"min-vertices", "N", "N of incomplete-from-n: annealing from N movable vertices (6)"},
+        {"annealing-iterations", "N", "iteration limit of the annealing search (1000)"}},
+       runOptimisation,
+       false},
       {"disparities",
        "Disparités",
        {{"factor", "N", "resolution factor, samples per pixel along each axis (1)"},

@@ -50,9 +50,15 @@ struct Stage {
   std::string_view title;  // shown on the progress line
   std::vector<StageOption> options;
   std::optional<FieldError> (*run)(StageContext& context);
+  bool byDefault = true;  // run when --steps is not given
 };
 
-// The stages this program offers, in the chain's order.
+// The option words of the optimisation's two radio groups, in the dialog's item order.
+[[nodiscard]] const std::vector<std::string>& samplingWords();
+[[nodiscard]] const std::vector<std::string>& methodWords();
+
+// The stages this program offers, in the chain's order; the optimisation, which moves the
+// project's vertices, runs only when --steps names it.
 [[nodiscard]] const std::vector<Stage>& chainStages();
 
 }  // namespace plk::batch

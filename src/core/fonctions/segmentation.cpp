@@ -1,11 +1,11 @@
 #include "core/fonctions/segmentation.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
+#include "core/fonctions/sampling.h"
 #include "core/parallel.h"
 #include "numeric/simopt.h"
 
@@ -40,10 +40,21 @@ void appendHalvings(SidePoint a, SidePoint b, int depth, std::vector<SidePoint>&
   appendHalvings(middle, b, depth - 1, points);
 }
 
-// Catmull-Rom weights of a fraction x, scaled by 2, as bicubicSample computes them.
-std::array<double, 4> cubicWeights(double x) {
-  return {((2.0 - x) * x - 1.0) * x, (3.0 * x - 5.0) * x * x + 2.0, ((4.0 - 3.0 * x) * x + 1.0) * x,
-          (x - 1.0) * x * x};
+struct GradientPair {
+  double x = 0.0;
+  double y = 0.0;
+};
+
+// bicubicSample of both gradient matrices at one position, the kernel weights computed once.
+GradientPair sampleGradients(const IntMatrix& gradientX, const IntMatrix& gradientY, double u,
+                             double v) {
+  const CubicTap row = cubicTap(u);
+  const CubicTap column = cubicTap(v);
+  const auto reader = [](const IntMatrix& m) {
+    return [&m](int r, int c) { return static_cast<double>(m(r, c)); };
+  };
+  return {cubicCombine(row, column, reader(gradientX)),
+          cubicCombine(row, column, reader(gradientY))};
 }
 
 SidePoint position(const Sommet& vertex) { return {vertex.U, vertex.V}; }
@@ -406,27 +417,6 @@ std::vector<SidePoint> sideSamples(SidePoint p, SidePoint q, double s) {
   appendHalvings(p, q, halvings, points);
   points.push_back(q);
   return points;
-}
-
-GradientPair sampleGradients(const IntMatrix& gradientX, const IntMatrix& gradientY, double u,
-                             double v) {
-  const double rowFloor = std::floor(u);
-  const double columnFloor = std::floor(v);
-  const int r0 = static_cast<int>(rowFloor) - 1;
-  const int c0 = static_cast<int>(columnFloor) - 1;
-  const std::array<double, 4> rowWeights = cubicWeights(u - rowFloor);
-  const std::array<double, 4> columnWeights = cubicWeights(v - columnFloor);
-  GradientPair sum;
-  for (int j = 0; j < 4; ++j) {
-    GradientPair column;
-    for (int i = 0; i < 4; ++i) {
-      column.x += rowWeights[i] * gradientX(r0 + i, c0 + j);
-      column.y += rowWeights[i] * gradientY(r0 + i, c0 + j);
-    }
-    sum.x += columnWeights[j] * column.x;
-    sum.y += columnWeights[j] * column.y;
-  }
-  return {sum.x / 4.0, sum.y / 4.0};
 }
 
 double sideEnergy(const std::vector<SidePoint>& samples, const IntMatrix& gradientX,

@@ -66,16 +66,6 @@ struct EnergyField {
   [[nodiscard]] int imageWidth() const { return gradientX.columns() - 1; }
 };
 
-// The X and Y gradients at row u, column v by Catmull-Rom cubic convolution, the kernel
-// weights computed once for both: the operations and order of bicubicSample, hence its values
-// to the bit. The 4 x 4 neighbourhood must lie inside the matrices.
-struct GradientPair {
-  double x = 0.0;
-  double y = 0.0;
-};
-[[nodiscard]] GradientPair sampleGradients(const IntMatrix& gradientX, const IntMatrix& gradientY,
-                                           double u, double v);
-
 // Points from p to q, both included, by repeated halving until consecutive points are at most s
 // apart: spacing L / 2^m. s must be positive.
 [[nodiscard]] std::vector<SidePoint> sideSamples(SidePoint p, SidePoint q, double s);

@@ -89,8 +89,10 @@ TEST_F(OptiRunTest, PreconditionsComeFirstThenTheFieldsInOrder) {
   EXPECT_EQ(refusal(fields), "La profondeur n'est pas une valeur correcte.");  // step not read
   fields.sampling = SamplingChoice::Forced;
   EXPECT_EQ(refusal(fields), "Le pas n'est pas une valeur correcte.");
-  fields.forcedStep = "-0,5";
-  EXPECT_EQ(refusal(fields), "Le pas n'est pas une valeur correcte.");
+  for (const char* step : {"-0,5", "0,0001", "inf", "nan"}) {
+    fields.forcedStep = step;
+    EXPECT_EQ(refusal(fields), "Le pas n'est pas une valeur correcte.") << step;
+  }
   fields.forcedStep = "0,25";
   EXPECT_EQ(refusal(fields), "La profondeur n'est pas une valeur correcte.");
 }
@@ -113,9 +115,11 @@ TEST_F(OptiRunTest, LevelTextIsTrimmedAndEveryPieceMustBeALevel) {
   for (int k = 2; k <= 20; ++k) twenty += " " + std::to_string(k);
   fields.levels = twenty;
   EXPECT_EQ(accepted(fields).optimisation.levels.size(), 20U);
-  for (const std::string& text :
-       {std::string("1  3"), std::string("1 3 x"), std::string("x"), std::string(""),
-        std::string("   "), std::string("1 0 3"), std::string("2 -1"), twenty + " 21"}) {
+  fields.levels = "1 1000";
+  EXPECT_EQ(accepted(fields).optimisation.levels.back(), 1000);
+  for (const std::string& text : {std::string("1  3"), std::string("1 3 x"), std::string("x"),
+                                  std::string(""), std::string("   "), std::string("1 0 3"),
+                                  std::string("2 -1"), std::string("3 1001"), twenty + " 21"}) {
     fields.levels = text;
     EXPECT_EQ(refusal(fields), "La profondeur n'est pas une valeur correcte.") << text;
   }
@@ -137,6 +141,8 @@ TEST_F(OptiRunTest, MethodChoicesSetTheSearchParameters) {
   fields.sampling = SamplingChoice::Forced;
   fields.forcedStep = "0.25";
   EXPECT_EQ(accepted(fields).optimisation.samplingStep, 0.25);
+  fields.forcedStep = "0,001";
+  EXPECT_EQ(accepted(fields).optimisation.samplingStep, 0.001);
 }
 
 TEST_F(OptiRunTest, HeaderForTheDefaultsAndForAnExactRunWithAForcedStep) {

@@ -14,6 +14,10 @@ namespace plk {
 namespace {
 
 constexpr std::size_t kMaxLevels = 20;
+// Finer levels or forced steps would sample each side at millions of points, enough to exhaust
+// the memory: a thousandth of a pixel is the finest measure taken.
+constexpr std::int32_t kFinestLevel = 1000;
+constexpr double kSmallestStep = 0.001;
 
 std::string_view trimmed(std::string_view text) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
@@ -22,13 +26,15 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-// Integers separated by single spaces, each at least 1, at most 20 of them.
+// Integers separated by single spaces, each from 1 to 1000, at most 20 of them.
 std::optional<std::vector<std::int32_t>> parseLevels(std::string_view text) {
   std::vector<std::int32_t> levels;
   while (true) {
     const std::size_t space = text.find(' ');
     const std::optional<int> level = parseInteger(text.substr(0, space));
-    if (!level || *level < 1 || levels.size() == kMaxLevels) return std::nullopt;
+    if (!level || *level < 1 || *level > kFinestLevel || levels.size() == kMaxLevels) {
+      return std::nullopt;
+    }
     levels.push_back(*level);
     if (space == std::string_view::npos) return levels;
     text.remove_prefix(space + 1);
@@ -186,7 +192,8 @@ Checked<OptiParameters> checkOpti(const Project& project, OptiFields& fields) {
   optimisation.samplingStep = 0.0;
   if (fields.sampling == SamplingChoice::Forced) {
     const std::optional<double> step = parseReal(fields.forcedStep);
-    if (!step || !std::isfinite(*step) || *step < 0.0) {
+    const bool usable = step && std::isfinite(*step) && (*step == 0.0 || *step >= kSmallestStep);
+    if (!usable) {
       return FieldError{"Le pas n'est pas une valeur correcte."};
     }
     optimisation.samplingStep = *step;

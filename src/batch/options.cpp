@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 
 namespace plk::batch {
 
@@ -46,10 +45,10 @@ const Stage* stageNamed(std::string_view name) {
   return nullptr;
 }
 
-const Stage* stageOfOption(const std::string& name) {
+const StageOption* findOption(const std::string& name) {
   for (const Stage& stage : chainStages()) {
     for (const StageOption& option : stage.options) {
-      if (option.name == name) return &stage;
+      if (option.name == name) return &option;
     }
   }
   return nullptr;
@@ -77,26 +76,17 @@ std::vector<const Stage*> defaultStages() {
   return steps;
 }
 
-std::optional<UsageError> checkWordList(const std::string& name, const std::string& value,
-                                        const std::vector<std::string>& words) {
-  if (std::find(words.begin(), words.end(), value) != words.end()) return std::nullopt;
+// A choice among radio items must be one of its words.
+std::optional<UsageError> checkWord(const StageOption& option, const std::string& value) {
+  const auto& words = option.words;
+  if (words.empty() || std::find(words.begin(), words.end(), value) != words.end()) {
+    return std::nullopt;
+  }
   std::string list;
   for (std::size_t i = 0; i < words.size(); ++i) {
-    list += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+    list += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(words[i]);
   }
-  return UsageError{"--" + name + " takes " + list};
-}
-
-std::optional<UsageError> checkWord(const std::string& name, const std::string& value) {
-  if (name == "sampling") return checkWordList(name, value, samplingWords());
-  if (name == "method") return checkWordList(name, value, methodWords());
-  if (name == "homography") {
-    const std::set<std::string> words{"linear", "nonlinear", "robust", "robust-nonlinear"};
-    if (!words.contains(value)) {
-      return UsageError{"--homography takes linear, nonlinear, robust or robust-nonlinear"};
-    }
-  }
-  return std::nullopt;
+  return UsageError{"--" + std::string(option.name) + " takes " + list};
 }
 
 Command parseScore(ArgumentReader& reader) {
@@ -175,12 +165,11 @@ Command parseChain(ArgumentReader& reader) {
       if (auto* error = std::get_if<UsageError>(&*taken)) return *error;
       continue;
     }
-    if (stageOfOption(name.toStdString()) == nullptr) {
-      return UsageError{"unknown option: " + argument.toStdString()};
-    }
+    const StageOption* option = findOption(name.toStdString());
+    if (option == nullptr) return UsageError{"unknown option: " + argument.toStdString()};
     const std::optional<QString> value = reader.value(inlineValue);
     if (!value) return missingValue(name);
-    if (auto error = checkWord(name.toStdString(), value->toStdString())) return *error;
+    if (auto error = checkWord(*option, value->toStdString())) return *error;
     options.texts[name.toStdString()] = value->toStdString();
   }
   if (options.projectPath.isEmpty()) return UsageError{"no project file given (see --help)"};

@@ -17,16 +17,18 @@ void takeText(const OptionTexts& texts, const char* name, std::string& field) {
   if (const auto found = texts.find(name); found != texts.end()) field = found->second;
 }
 
-// The radio items of the disparity dialog, by their option words.
-std::int32_t homographyIndex(const OptionTexts& texts, std::int32_t fallback) {
-  const auto found = texts.find("homography");
-  if (found == texts.end()) return fallback;
-  const std::vector<std::string> words{"linear", "nonlinear", "robust", "robust-nonlinear"};
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    if (found->second == words[i]) return static_cast<std::int32_t>(i);
-  }
-  return fallback;
-}
+const StageOption kSampling{"sampling",
+                            "KIND",
+                            "adaptive or forced sampling step along the sides (adaptive)",
+                            {"adaptive", "forced"}};
+const StageOption kMethod{"method",
+                          "KIND",
+                          "exact, incomplete or incomplete-from-n (incomplete-from-n)",
+                          {"exact", "incomplete", "incomplete-from-n"}};
+const StageOption kHomography{"homography",
+                              "KIND",
+                              "linear, nonlinear, robust or robust-nonlinear (robust-nonlinear)",
+                              {"linear", "nonlinear", "robust", "robust-nonlinear"}};
 
 void writeDisparityOutputs(const StageContext& context, const DisparityMaps& maps) {
   const QDir folder(context.outputs.folder);
@@ -50,25 +52,17 @@ void writeDisparityOutputs(const StageContext& context, const DisparityMaps& map
   }
 }
 
-// The index of an option's word among `words`, or `fallback` when the option is absent.
-std::size_t wordIndex(const OptionTexts& texts, const char* name,
-                      const std::vector<std::string>& words, std::size_t fallback) {
-  const auto found = texts.find(name);
-  if (found == texts.end()) return fallback;
-  const auto word = std::find(words.begin(), words.end(), found->second);
-  return word == words.end() ? fallback : static_cast<std::size_t>(word - words.begin());
-}
-
 std::optional<FieldError> runOptimisation(StageContext& context) {
   OptiFields fields;
   takeText(context.texts, "levels", fields.levels);
   takeText(context.texts, "step", fields.forcedStep);
-  takeText(context.texts, "iterations", fields.iterationsPerLevel);
+  takeText(context.texts, "level-iterations", fields.iterationsPerLevel);
   takeText(context.texts, "min-vertices", fields.minVertices);
   takeText(context.texts, "annealing-iterations", fields.annealingIterations);
-  fields.sampling =
-      static_cast<SamplingChoice>(wordIndex(context.texts, "sampling", samplingWords(), 0));
-  fields.method = static_cast<SearchMethod>(wordIndex(context.texts, "method", methodWords(), 2));
+  fields.sampling = static_cast<SamplingChoice>(
+      wordIndex(context.texts, kSampling, static_cast<std::int32_t>(fields.sampling)));
+  fields.method = static_cast<SearchMethod>(
+      wordIndex(context.texts, kMethod, static_cast<std::int32_t>(fields.method)));
   const Checked<OptiParameters> checked = checkOpti(context.project, fields);
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   const OptiOutcome outcome = runOpti(context.project, fields, std::get<OptiParameters>(checked),
@@ -82,7 +76,7 @@ std::optional<FieldError> runDisparities(StageContext& context) {
   takeText(context.texts, "factor", fields.factor);
   takeText(context.texts, "rgb", fields.rgbMultiplier);
   takeText(context.texts, "grey", fields.greyMultiplier);
-  fields.homographyIndex = homographyIndex(context.texts, fields.homographyIndex);
+  fields.homographyIndex = wordIndex(context.texts, kHomography, fields.homographyIndex);
   const Checked<DisparityParameters> checked = checkDisparites(context.project, fields);
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   const DisparitesOutcome outcome =
@@ -94,14 +88,13 @@ std::optional<FieldError> runDisparities(StageContext& context) {
 
 }  // namespace
 
-const std::vector<std::string>& samplingWords() {
-  static const std::vector<std::string> words{"adaptive", "forced"};
-  return words;
-}
-
-const std::vector<std::string>& methodWords() {
-  static const std::vector<std::string> words{"exact", "incomplete", "incomplete-from-n"};
-  return words;
+std::int32_t wordIndex(const OptionTexts& texts, const StageOption& option, std::int32_t fallback) {
+  const auto found = texts.find(std::string(option.name));
+  if (found == texts.end()) return fallback;
+  for (std::size_t i = 0; i < option.words.size(); ++i) {
+    if (found->second == option.words[i]) return static_cast<std::int32_t>(i);
+  }
+  return fallback;
 }
 
 const std::vector<Stage>& chainStages() {
@@ -109,10 +102,10 @@ const std::vector<Stage>& chainStages() {
       {"optimise",
        "Optimisation de la segmentation",
        {{"levels", "\"P ...\"", "precision levels, 1/P pixel each (\"1 3 10\")"},
-        {"sampling", "KIND", "adaptive or forced sampling step along the sides (adaptive)"},
+        kSampling,
         {"step", "X", "the forced sampling step in pixels (0,1)"},
-        {"iterations", "N", "maximum iterations per precision level (10)"},
-        {"method", "KIND", "exact, incomplete or incomplete-from-n (incomplete-from-n)"},
+        {"level-iterations", "N", "maximum iterations per precision level (10)"},
+        kMethod,
         {"min-vertices", "N", "N of incomplete-from-n: annealing from N movable vertices (6)"},
         {"annealing-iterations", "N", "iteration limit of the annealing search (1000)"}},
        runOptimisation,
@@ -122,7 +115,7 @@ const std::vector<Stage>& chainStages() {
        {{"factor", "N", "resolution factor, samples per pixel along each axis (1)"},
         {"rgb", "N", "multiplier of the colour-coded maps (1000)"},
         {"grey", "N", "multiplier of the grey map (8)"},
-        {"homography", "KIND", "linear, nonlinear, robust or robust-nonlinear (robust-nonlinear)"}},
+        kHomography},
        runDisparities},
   };
   return stages;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -36,12 +37,18 @@ struct StageContext {
   std::ostream& warnings;  // notes for standard error
 };
 
-// One option of a stage: its name, the placeholder and the help text of `--help`.
+// One option of a stage: its name, the placeholder and the help text of `--help`, and for a
+// choice among a dialog's radio items, the words that name them in order.
 struct StageOption {
   std::string_view name;
   std::string_view placeholder;
   std::string_view help;
+  std::vector<std::string_view> words = {};
 };
+
+// The position of the option's word among its words, or `fallback` when the option is absent.
+[[nodiscard]] std::int32_t wordIndex(const OptionTexts& texts, const StageOption& option,
+                                     std::int32_t fallback);
 
 // A stage of the chain, run through its tool's validation: a refused field or precondition
 // comes back as the dialog's message. Output files that cannot be written throw io::IoError.
@@ -52,10 +59,6 @@ struct Stage {
   std::optional<FieldError> (*run)(StageContext& context);
   bool byDefault = true;  // run when --steps is not given
 };
-
-// The option words of the optimisation's two radio groups, in the dialog's item order.
-[[nodiscard]] const std::vector<std::string>& samplingWords();
-[[nodiscard]] const std::vector<std::string>& methodWords();
 
 // The stages this program offers, in the chain's order; the optimisation, which moves the
 // project's vertices, runs only when --steps names it.

@@ -82,6 +82,40 @@ def fit_plane(width, levels, members, scale):
     return [t[i] / s[i][i] for i in range(3)]
 
 
+def plane_error(width, levels, members, scale):
+    """Mean distance of the region's disparities to its fitted plane, in pixels."""
+    a, b, c = fit_plane(width, levels, members, scale)
+    total = 0.0
+    for i in members:
+        y, x = divmod(i, width)
+        total += abs(levels[i] / scale - (a * x + b * y + c))
+    return total / len(members)
+
+
+def split_creases(width, levels, regions, keep, scale, limit):
+    """Splits, at the best column, each region that one plane does not fit (two planes meeting
+    along a crease have no jump of disparity, so the labelling joins them)."""
+    result = []
+    for k in keep:
+        members = regions[k]
+        if plane_error(width, levels, members, scale) <= limit:
+            result.append(members)
+            continue
+        columns = sorted({i % width for i in members})
+        sample = members[::5]
+        best = None
+        for split in columns[10:-10:2]:
+            left = [i for i in sample if i % width < split]
+            right = [i for i in sample if i % width >= split]
+            error = (plane_error(width, levels, left, scale) * len(left)
+                     + plane_error(width, levels, right, scale) * len(right))
+            if best is None or error < best[0]:
+                best = (error, split)
+        result.append([i for i in members if i % width < best[1]])
+        result.append([i for i in members if i % width >= best[1]])
+    return result
+
+
 def eroded(width, height, members, margin):
     """Pixels of the region whose whole (2 margin + 1)^2 neighbourhood lies in it."""
     inside = [0] * (width * height)
@@ -209,6 +243,18 @@ def write_project(path, name, polygons_left, polygons_right):
         out.write("\n".join(lines) + "\n")
 
 
+def planar_regions(path, args):
+    """The regions of one ground truth, each fitted by one plane, and a label per pixel."""
+    width, height, levels = read_pgm(path)
+    _, regions, keep = label_regions(width, height, levels, args.step, args.min_size)
+    regions = split_creases(width, levels, regions, keep, args.scale, args.plane_error)
+    labels = [-1] * (width * height)
+    for k, members in enumerate(regions):
+        for i in members:
+            labels[i] = k
+    return width, height, levels, regions, labels
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("truth")
@@ -221,16 +267,14 @@ def main():
     parser.add_argument("--margin", type=int, default=3)
     parser.add_argument("--right-margin", type=int, default=1)
     parser.add_argument("--tolerance", type=float, default=1.0)
+    parser.add_argument("--plane-error", type=float, default=0.1)
     args = parser.parse_args()
 
-    width, height, levels = read_pgm(args.truth)
-    labels, regions, keep = label_regions(width, height, levels, args.step, args.min_size)
+    width, height, levels, regions, _ = planar_regions(args.truth, args)
     if args.right_truth:
-        _, _, right_levels = read_pgm(args.right_truth)
-        right_labels, right_regions, right_keep = label_regions(width, height, right_levels,
-                                                                args.step, args.min_size)
+        _, _, _, right_regions, right_labels = planar_regions(args.right_truth, args)
     left_polygons, right_polygons = [], []
-    for k in keep:
+    for k in range(len(regions)):
         a, b, c = fit_plane(width, levels, regions[k], args.scale)
         left = corners(outer_outline(eroded(width, height, regions[k], args.margin)),
                        args.tolerance, k)
@@ -242,7 +286,7 @@ def main():
                 if 0 <= xr < width:
                     label = right_labels[y * width + xr]
                     votes[label] = votes.get(label, 0) + 1
-            match = max((label for label in votes if label in right_keep), key=votes.get)
+            match = max((label for label in votes if label >= 0), key=votes.get)
             right = corners(outer_outline(eroded(width, height, right_regions[match],
                                                  args.right_margin)), args.tolerance, k + 1)
         else:

@@ -5,7 +5,9 @@
 #include <ostream>
 #include <variant>
 
+#include "core/runs/detect.h"
 #include "core/runs/disparites.h"
+#include "core/runs/match.h"
 #include "core/runs/opti.h"
 #include "io/disparity_files.h"
 
@@ -29,6 +31,57 @@ const StageOption kHomography{"homography",
                               "KIND",
                               "linear, nonlinear, robust or robust-nonlinear (robust-nonlinear)",
                               {"linear", "nonlinear", "robust", "robust-nonlinear"}};
+
+std::optional<FieldError> runDetection(StageContext& context) {
+  DetectFields fields;
+  takeText(context.texts, "detect-filter", fields.filterSize);
+  takeText(context.texts, "detect-window", fields.inclusionSize);
+  takeText(context.texts, "detect-count", fields.pointCount);
+  const Checked<DetectionParameters> checked = checkDetect(context.project, fields);
+  if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
+  (void)runDetect(context.project, fields, std::get<DetectionParameters>(checked), context.report,
+                  context.control, context.format);
+  return std::nullopt;
+}
+
+// "p1,p2,q1,q2" into the four zone fields, or the usage message.
+std::optional<FieldError> takeZone(const OptionTexts& texts, MatchFields& fields) {
+  const auto found = texts.find("match-zone");
+  if (found == texts.end()) return std::nullopt;
+  std::vector<std::string> parts;
+  std::string part;
+  for (const char c : found->second + ",") {
+    if (c == ',') {
+      parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (parts.size() != 4) return FieldError{"plk-batch: --match-zone takes p1,p2,q1,q2"};
+  fields.p1 = parts[0];
+  fields.p2 = parts[1];
+  fields.q1 = parts[2];
+  fields.q2 = parts[3];
+  return std::nullopt;
+}
+
+std::optional<FieldError> runMatching(StageContext& context) {
+  MatchFields fields;
+  takeText(context.texts, "match-window", fields.windowSize);
+  if (auto error = takeZone(context.texts, fields)) return error;
+  takeText(context.texts, "match-threshold", fields.threshold);
+  takeText(context.texts, "match-precision", fields.precision);
+  if (const auto found = context.texts.find("match-flexibility"); found != context.texts.end()) {
+    fields.bidirectional = found->second != "off";
+    if (fields.bidirectional) fields.flexibility = found->second;
+  }
+  const Checked<MatchParameters> checked = checkMatch(context.project, fields);
+  if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
+  (void)runMatch(context.project, fields, std::get<MatchParameters>(checked), context.report,
+                 context.control, context.format);
+  return std::nullopt;
+}
 
 void writeDisparityOutputs(const StageContext& context, const DisparityMaps& maps) {
   const QDir folder(context.outputs.folder);
@@ -110,6 +163,20 @@ const std::vector<Stage>& chainStages() {
         {"annealing-iterations", "N", "iteration limit of the annealing search (1000)"}},
        runOptimisation,
        false},
+      {"detect",
+       "Détection",
+       {{"detect-filter", "N", "detector filter size, N x N (11)"},
+        {"detect-window", "N", "inclusion window in the polygon, N x N (11)"},
+        {"detect-count", "N", "points kept per polygon (300)"}},
+       runDetection},
+      {"match",
+       "Appariement",
+       {{"match-window", "N", "correlation window, N x N (11)"},
+        {"match-zone", "P1,P2,Q1,Q2", "rows above and below, columns left and right (10,10,30,10)"},
+        {"match-threshold", "R", "least correlation score (0,97)"},
+        {"match-precision", "R", "sub-pixel precision (0,1)"},
+        {"match-flexibility", "N|off", "bidirectional check within N pixels, or none (1)"}},
+       runMatching},
       {"disparities",
        "Disparités",
        {{"factor", "N", "resolution factor, samples per pixel along each axis (1)"},

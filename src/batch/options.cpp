@@ -208,7 +208,9 @@ std::string helpText() {
   for (const Stage& stage : chainStages()) {
     for (const StageOption& option : stage.options) {
       std::string flag = "  --" + std::string(option.name) + " " + std::string(option.placeholder);
-      flag.resize(std::max<std::size_t>(flag.size() + 1, 24), ' ');
+      // A flag too long for the column gets a line of its own.
+      flag = flag.size() < 23 ? flag + std::string(24 - flag.size(), ' ')
+                              : flag + "\n" + std::string(24, ' ');
       text += flag + std::string(option.help) + "\n";
     }
   }

@@ -155,7 +155,19 @@ void valuesToMatrix(Matrix& m, std::initializer_list<double> values) {
   vectorToMatrix(Vector(values), m);
 }
 
-void product(const Matrix& a, const Matrix& b, Matrix& c) {
+namespace {
+
+// Whether a row of `c` is the storage of a row of `m`: writing c would then change m.
+bool sharesStorage(const Matrix& c, const Matrix& m) {
+  for (int i = 0; i < c.rowCount(); ++i) {
+    for (int j = 0; j < m.rowCount(); ++j) {
+      if (&c[i] == &m[j]) return true;
+    }
+  }
+  return false;
+}
+
+void productInto(const Matrix& a, const Matrix& b, Matrix& c) {
   const Vector& b0 = b[0];
   const Vector& b1 = b[1];
   const Vector& b2 = b[2];
@@ -165,6 +177,19 @@ void product(const Matrix& a, const Matrix& b, Matrix& c) {
     Vector& ci = c[i];
     for (size_t j = 0; j < columns; ++j) ci[j] = ai[0] * b0[j] + ai[1] * b1[j] + ai[2] * b2[j];
   }
+}
+
+}  // namespace
+
+void product(const Matrix& a, const Matrix& b, Matrix& c) {
+  if (!sharesStorage(c, a) && !sharesStorage(c, b)) {
+    productInto(a, b, c);
+    return;
+  }
+  // The output is an input (or shares a row with one): compute aside, then copy.
+  Matrix result(a.rowCount(), b.columnCount());
+  productInto(a, b, result);
+  copyMatrix(c, result, 0, a.rowCount() - 1, 0, b.columnCount() - 1);
 }
 
 // --- Gauss-Jordan ---
@@ -194,7 +219,8 @@ GaussJordanResult eliminate(Matrix& inverse, Vector* x, int lb, int ub) {
         }
       }
     }
-    if (std::fabs(pivot) < kPivotThreshold) {
+    // A non-finite pivot would spread NaN through every result: treat it like a null one.
+    if (!std::isfinite(pivot) || std::fabs(pivot) < kPivotThreshold) {
       result.status = LinearStatus::Singular;
       return result;
     }

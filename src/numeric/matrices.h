@@ -46,7 +46,7 @@ class Matrix {
 // Typed status of the Gauss-Jordan routines.
 enum class LinearStatus : std::int32_t {
   Ok = 0,         // solved
-  Singular = -1,  // a pivot below 2^-52 in absolute value
+  Singular = -1,  // a pivot below 2^-52 in absolute value, or not finite
 };
 
 // Status of the singular value decomposition: 0, or -k when singular value k has not split off
@@ -90,7 +90,8 @@ void vectorToMatrix(const Vector& v, Matrix& m);
 void matrixToVector(const Matrix& m, Vector& v);
 // Fills the matrix row by row from a list of constants.
 void valuesToMatrix(Matrix& m, std::initializer_list<double> values);
-// C = A * B for A with exactly 3 columns and B with 3 rows.
+// C = A * B for A with exactly 3 columns and B with 3 rows. C may be A or B, or share rows with
+// them: the product is then computed aside before it is written.
 void product(const Matrix& a, const Matrix& b, Matrix& c);
 
 // --- Linear algebra. ---
@@ -101,7 +102,8 @@ struct GaussJordanResult {
 };
 
 // Solves A x = b over lb..ub by Gauss-Jordan elimination with full pivoting and writes the
-// inverse of A. A is unchanged. On failure the outputs hold the partly reduced values.
+// inverse of A. A is unchanged. A pivot below 2^-52 in absolute value, or not finite, gives
+// Singular; the outputs then hold the partly reduced values.
 [[nodiscard]] GaussJordanResult gaussJordan(const Matrix& a, const Vector& b, int lb, int ub,
                                             Matrix& inverse, Vector& x);
 // Inverse of A over lb..ub, same elimination.

@@ -258,7 +258,8 @@ MarquardtResult marquardt(const Objective& objective, const DerivativeRoutine& d
             lineMinimize(objective, x, dx, lb, ub, kLineIterations, kLineTolerance);
         f1 = line.minimum;
         status = line.status;
-        accepted = kAcceptance * fmin > f1 - fmin;
+        // A value that is not finite is never an improvement, whatever fmin is.
+        accepted = std::isfinite(f1) && kAcceptance * fmin > f1 - fmin;
         if (!accepted) {
           lambda *= 10.0;
           if (lambda > kLargestLambda) status = OptimStatus::LambdaTooLarge;

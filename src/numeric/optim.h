@@ -65,14 +65,20 @@ class OptimLog {
 
 struct MarquardtResult {
   OptimStatus status = OptimStatus::Converged;
-  double minimum = 0.0;    // the objective at the returned point, as last evaluated
+  // The last value a line search gave (the start value when none ran). After Converged the
+  // returned point also includes the final undamped Newton step, which is not evaluated: the
+  // objective there may differ from this value.
+  double minimum = 0.0;
   bool logFailed = false;  // the trace could not be created or written
 };
 
 // Minimises the objective from the start point x (lb..ub), which receives the result. The
 // inverse of the last solved (damped) Hessian is written to `inverseHessian`, allocated by the
 // caller (lb..ub square). More than maxIterations outer iterations give IterationLimit, also
-// after the final undamped step, but an iteration that failed keeps its own status.
+// after the final undamped step, but an iteration that failed keeps its own status. A step is
+// accepted only when its value is finite and not higher than the current one (up to a relative
+// 1e-10). On Converged, x includes the final undamped step taken after the last value was
+// recorded, so the returned minimum is the value before that step.
 [[nodiscard]] MarquardtResult marquardt(const Objective& objective,
                                         const DerivativeRoutine& derivatives, Vector& x, int lb,
                                         int ub, Matrix& inverseHessian, std::int32_t maxIterations,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <random>
 
 namespace plk {
@@ -178,6 +179,28 @@ TEST(BlockOperations, VectorMatrixRoundTripAndThreeColumnProduct) {
   EXPECT_EQ(c[2], Vector({1, 1}));
 }
 
+TEST(BlockOperations, ProductIntoOneOfItsInputs) {
+  const Matrix t = fromRows({{2, 1, 1}, {1, 2, 1}, {0, 0, 1}});
+  Matrix p = fromRows({{1, 2}, {3, 4}, {1, 1}});
+  product(t, p, p);
+  EXPECT_EQ(p[0], Vector({6, 9}));
+  EXPECT_EQ(p[1], Vector({8, 11}));
+  EXPECT_EQ(p[2], Vector({1, 1}));
+
+  Matrix a = fromRows({{1, 2, 0}, {0, 1, 0}, {0, 0, 1}});
+  product(a, t, a);
+  EXPECT_EQ(a[0], Vector({4, 5, 3}));
+  EXPECT_EQ(a[1], Vector({1, 2, 1}));
+
+  // An output that shares a row with an input counts as the input.
+  Matrix shared = fromRows({{0, 0}, {0, 0}, {0, 0}});
+  Matrix q = fromRows({{1, 2}, {3, 4}, {1, 1}});
+  shared.shareRow(0, q, 0);
+  product(t, q, shared);
+  EXPECT_EQ(q[0], Vector({6, 9}));
+  EXPECT_EQ(shared[1], Vector({8, 11}));
+}
+
 TEST(GaussJordan, IdentityHasDeterminantOne) {
   const Matrix identity = fromRows({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
   Matrix inverse(3, 3);
@@ -219,6 +242,20 @@ TEST(GaussJordan, SingularMatricesFail) {
   const Matrix dependent = fromRows({{1, 2}, {2, 4}});
   Vector x(2);
   EXPECT_EQ(gaussJordan(dependent, Vector{1, 1}, 0, 1, inverse, x).status, LinearStatus::Singular);
+}
+
+TEST(GaussJordan, NonFinitePivotFails) {
+  Matrix inverse(2, 2);
+  Vector x(2);
+  const double nan = std::nan("");
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(invertMatrix(fromRows({{nan, 2}, {3, 4}}), 0, 1, inverse), LinearStatus::Singular);
+  EXPECT_EQ(invertMatrix(fromRows({{inf, 2}, {3, 4}}), 0, 1, inverse), LinearStatus::Singular);
+  // A NaN away from the first pivot spreads into a later one.
+  EXPECT_EQ(gaussJordan(fromRows({{1, nan}, {3, 4}}), Vector{1, 1}, 0, 1, inverse, x).status,
+            LinearStatus::Singular);
+  EXPECT_EQ(gaussJordan(fromRows({{1, 2}, {3, -inf}}), Vector{1, 1}, 0, 1, inverse, x).status,
+            LinearStatus::Singular);
 }
 
 TEST(GaussJordan, PivotTiesGoToTheFirstInRowMajorOrder) {

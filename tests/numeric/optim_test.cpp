@@ -397,6 +397,22 @@ TEST_F(OptimTest, TooSmallRelativeDecreaseIsRejectedUntilLambdaPassesAThousand) 
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 3);
 }
 
+TEST_F(OptimTest, NonFiniteLineSearchValueIsNeverAccepted) {
+  // A parabola with a narrow well of -infinity at its minimum, which the golden-section search
+  // finds: the step is refused at every damping value instead of carrying -inf further.
+  const Objective well = [](const Vector& x) {
+    const double d = x[0] - 3.0;
+    return std::fabs(d) < 0.01 ? -std::numeric_limits<double>::infinity() : d * d;
+  };
+  int calls = 0;
+  Vector x{0.0};
+  Matrix inverse(1, 1);
+  const MarquardtResult r =
+      marquardt(well, ParabolaDerivatives{&calls}, x, 0, 0, inverse, 100, 1e-10);
+  EXPECT_EQ(r.status, OptimStatus::LambdaTooLarge);
+  EXPECT_EQ(calls, 1);
+}
+
 TEST_F(OptimTest, LogOfThreeIterationsHasFiveLines) {
   Vector x{-1.2, 1.0};
   Matrix inverse(2, 2);

@@ -1,0 +1,158 @@
+#include "core/runs/estime.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "core/vision.h"
+#include "numeric/optim.h"
+
+namespace plk {
+
+namespace {
+
+constexpr std::string_view kNoMatches =
+    "Des points d'intérêt appariés sont nécessaires pour cette étape.";
+constexpr std::string_view kBadIterations = "Le nombre d'itérations n'est pas une valeur correcte.";
+constexpr std::string_view kBadTolerance = "La tolérance ransac n'est pas une valeur correcte.";
+
+bool isStatus(double stored, auto code) { return stored == static_cast<double>(code); }
+
+// Status line of a Marquardt refinement (or of a failed linear estimate); empty for none.
+std::string_view refinementStatusLine(double status) {
+  if (isStatus(status, OptimStatus::Converged)) return "        ******** Convergence ! ***********";
+  if (isStatus(status, OptimStatus::SingularHessian)) {
+    return "        ******** Matrice hessienne singulière ! *********";
+  }
+  if (isStatus(status, OptimStatus::IterationLimit)) {
+    return "        ******** Non convergence ! ********";
+  }
+  if (isStatus(status, OptimStatus::LambdaTooLarge)) {
+    return "        ******** Paramètre de Marquardt trop grand ! ********";
+  }
+  if (status == kLinearEstimateFailed) {
+    return "        ******** Non convergence de la décomposition SVD ! ********";
+  }
+  return {};
+}
+
+std::string_view robustStatusLine(double status) {
+  if (isStatus(status, RansacStatus::Found)) {
+    return "        ******** Ransac a trouvé une solution ! ***********";
+  }
+  if (isStatus(status, RansacStatus::Degenerate)) {
+    return "        ******** Impossible de trouver une configuration non dégénérée ! *********";
+  }
+  if (isStatus(status, RansacStatus::NoModel)) {
+    return "        ******** Ransac n'a pas trouvé de solution ! ********";
+  }
+  return {};
+}
+
+void appendIfAny(ReportSink& report, std::string_view line) {
+  if (!line.empty()) report.appendLine(line);
+}
+
+void appendMatrix(ReportSink& report, std::string_view title, const Homography& h,
+                  NumberFormat format) {
+  report.appendLine(title);
+  report.appendLine(matrixEntry(h, format));
+  report.appendLine(" ");
+}
+
+void appendCosts(ReportSink& report, double before, double after, NumberFormat format) {
+  report.appendLine("        Valeur de la fonction objective avant optimisation: " +
+                    formatGeneral(before, format));
+  report.appendLine("        Valeur de la fonction objective après optimisation: " +
+                    formatGeneral(after, format));
+}
+
+void appendPolygon(ReportSink& report, const ToolResults& results, std::size_t p,
+                   std::size_t polygonCount, NumberFormat format) {
+  const PolygonEstimation& estimation = results.polygonEstimations[p];
+  report.appendLine(polygonLabel(p, polygonCount));
+  appendMatrix(report, "        Estimation linéaire: H =", results.linearHomographies[p], format);
+  appendMatrix(report, "        Estimation non linéaire: H =", results.nonLinearHomographies[p],
+               format);
+  appendCosts(report, estimation.nonLinearCostBefore, estimation.nonLinearCostAfter, format);
+  appendIfAny(report, refinementStatusLine(estimation.nonLinearStatus));
+  report.appendLine(" ");
+  appendMatrix(report, "        Estimation robuste: H =", results.robustHomographies[p], format);
+  report.appendLine("        nombre de points : " + std::to_string(results.matches[p].size()));
+  report.appendLine("        nombre d'inliers : " + formatGeneral(estimation.inlierCount, format));
+  appendIfAny(report, robustStatusLine(estimation.robustStatus));
+  report.appendLine(" ");
+  report.appendLine(" ");
+  appendMatrix(report, "        Estimation non linéaire robuste : H =",
+               results.robustNonLinearHomographies[p], format);
+  appendCosts(report, estimation.robustNonLinearCostBefore, estimation.robustNonLinearCostAfter,
+              format);
+  appendIfAny(report, refinementStatusLine(estimation.robustNonLinearStatus));
+  report.appendLine(" ");
+}
+
+std::vector<bool> lockedFlags(const PolygonList& polygons) {
+  std::vector<bool> locked(polygons.size());
+  for (std::size_t p = 0; p < polygons.size(); ++p) locked[p] = polygons[p].locked;
+  return locked;
+}
+
+}  // namespace
+
+Checked<EstimationParameters> checkEstime(const Project& project, const EstimeFields& fields) {
+  if (project.results.matches.empty()) return FieldError{std::string(kNoMatches)};
+  const std::optional<int> maxIterations = parseInteger(fields.maxIterations);
+  if (!maxIterations) return FieldError{std::string(kBadIterations)};
+  const std::optional<double> tolerance = parseReal(fields.ransacTolerance);
+  if (!tolerance) return FieldError{std::string(kBadTolerance)};
+  return EstimationParameters{*maxIterations, *tolerance};
+}
+
+std::string matrixEntry(const Homography& h, NumberFormat format) {
+  std::string entry = "        [ ";
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      entry += formatFixed(h[static_cast<std::size_t>(3 * r + c)], 10, 8, format) + " ";
+    }
+    entry += r < 2 ? "\n\r          " : " ]";
+  }
+  return entry;
+}
+
+void appendEstimationReport(ReportSink& report, const Project& project, NumberFormat format) {
+  const PolygonList& polygons = project.left.polygons;
+  const ToolResults& results = project.results;
+  // Only positions that have results: the polygon list may have changed since the matching.
+  const std::size_t reported =
+      std::min({polygons.size(), results.linearHomographies.size(), results.matches.size()});
+  for (std::size_t p = 0; p < reported; ++p) {
+    if (!polygons[p].locked) appendPolygon(report, results, p, polygons.size(), format);
+  }
+}
+
+RunStatus runEstime(Project& project, const EstimeFields& fields,
+                    const EstimationParameters& parameters, ReportSink& report, RunControl& control,
+                    NumberFormat format, LinearCongruentialGenerator& generator) {
+  appendHeader(report, "=========== Estimation des homographies ==============");
+  report.appendLine("  Nombre maximal d'itérations pour l'estimation linéaire : " +
+                    fields.maxIterations);
+  report.appendLine("  Tolérance ransac : " + fields.ransacTolerance);
+  report.appendLine("");
+
+  const std::uint32_t seed = generator.seed();
+  const PolygonList& polygons = project.left.polygons;
+  const std::optional<EstimationOutcome> outcome = estimateHomographies(
+      project.results.matches, lockedFlags(polygons), parameters, generator, control);
+  if (!outcome) {
+    generator.setSeed(seed);
+    appendEnding(report, RunStatus::Cancelled);
+    return RunStatus::Cancelled;
+  }
+  applyEstimation(*outcome, project.results);
+  appendEstimationReport(report, project, format);
+  appendEnding(report, RunStatus::Completed);
+  return RunStatus::Completed;
+}
+
+}  // namespace plk

@@ -50,7 +50,9 @@ void TFRapport::createControls() {
 // a report that so far holds only empty lines gets its line break explicitly.
 void TFRapport::appendLine(std::string_view utf8) {
   QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  // CR LF, and the LF CR of the estimation's matrix entries, are one line break each.
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
   if (holdsLines_ && Memo1->document()->isEmpty()) text.prepend(QLatin1Char('\n'));
   Memo1->appendPlainText(text);
   holdsLines_ = true;

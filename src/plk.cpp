@@ -1,12 +1,16 @@
 #include <QApplication>
+#include <clocale>
 
 #include "io/locale.h"
 #include "shell/aide.h"
-#include "ui/prompts.h"
 #include "shell/shell.h"
+#include "ui/prompts.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  // Qt took the C library's locale from the environment; numbers in files and reports are
+  // formatted without it, and any library code that prints with printf must write a point.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("PLK"));
   Q_INIT_RESOURCE(resources);
   plk::DialogPrompts prompts;

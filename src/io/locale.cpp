@@ -5,7 +5,8 @@
 namespace plk::io {
 
 NumberFormat systemNumberFormat() {
-  const QString separator = QLocale::system().decimalPoint();
+  // The default locale is the system's unless the application chose another.
+  const QString separator = QLocale().decimalPoint();
   return NumberFormat{separator == QStringLiteral(",") ? ',' : '.'};
 }
 

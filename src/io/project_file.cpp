@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cassert>
 #include <charconv>
@@ -113,6 +114,23 @@ std::string truncatedText(std::string_view text) {
   return std::string(text.substr(0, length));
 }
 
+// Files of this family are 8-bit text in the system's code page: ISO-8859-1 when every character
+// fits, UTF-8 otherwise so that nothing typed is lost.
+QByteArray encodedForFile(const std::string& utf8) {
+  const QString text = QString::fromStdString(utf8);
+  const bool fitsLatin1 =
+      std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+  return fitsLatin1 ? text.toLatin1() : QByteArray::fromStdString(utf8);
+}
+
+// A file that is valid UTF-8 is read as such; any other is ISO-8859-1 from an 8-bit writer.
+QByteArray decodedToUtf8(const QByteArray& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8(bytes);
+  if (!utf8.hasError()) return bytes;
+  return QString::fromLatin1(bytes).toUtf8();
+}
+
 // Key lookups with the defaults of a missing or unreadable value, and the consistency checks
 // that refuse a file whose numbers point past the keys it holds.
 class ProjectReader {
@@ -217,9 +235,9 @@ void writeProjectFile(const QString& path, const ProjectFileData& data, NumberFo
   writer.writeSide("droite", data.right);
 
   const std::optional<std::string> text = writer.text();
+  const QByteArray bytes = text ? encodedForFile(*text) : QByteArray();
   QSaveFile file(path);
-  const auto size = text ? static_cast<qint64>(text->size()) : 0;
-  if (!text || !file.open(QIODevice::WriteOnly) || file.write(text->data(), size) != size ||
+  if (!text || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
       !file.commit()) {
     throw IoError("Unable to write to " + path.toStdString());
   }
@@ -230,7 +248,7 @@ ProjectFileData readProjectFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return data;
   ProjectReader reader(path);
-  reader.load(file.readAll());
+  reader.load(decodedToUtf8(file.readAll()));
   data.projectName = reader.text("general", "nom_projet", data.projectName);
   data.leftImagePath = reader.text("general", "imageg_location", "");
   data.rightImagePath = reader.text("general", "imaged_location", "");

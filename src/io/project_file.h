@@ -17,12 +17,12 @@ struct ProjectFileData {
   PolygonListRecord right;
 };
 
-// Writes the INI project file through a temporary file renamed into place; reals use the given
-// separator. Throws IoError("Unable to write to " + path) and leaves any previous file intact.
+// Writes the INI project file through a temporary file renamed into place, in ISO-8859-1 when
+// every character fits and in UTF-8 otherwise; reals use the given separator. Throws IoError("Unable to write to " + path) and leaves any previous file intact.
 void writeProjectFile(const QString& path, const ProjectFileData& data, NumberFormat format);
 
-// Reads a project file; missing keys take their defaults and reals are read with either
-// separator. Throws IoError("Le fichier de projet est invalide : " + path) when a vertex number
+// Reads a project file, as UTF-8 when it is valid UTF-8 and as ISO-8859-1 otherwise; missing
+// keys take their defaults and reals are read with either separator. Throws IoError("Le fichier de projet est invalide : " + path) when a vertex number
 // lies outside its side's table or a count does not match the keys present.
 [[nodiscard]] ProjectFileData readProjectFile(const QString& path);
 

@@ -134,8 +134,10 @@ bool TFImage::loadImage(const QString& path, const QString& sideName, const QStr
   std::optional<QImage> loaded = io::loadImageFile(path);
   if (!loaded) return false;
   imageBitmap_ = std::move(*loaded);
+  // An 8-bit image may be the toolkit's expansion of a 1- or 4-bit file.
+  storedDepth_ = imageBitmap_.depth() == 8 ? io::storedBitsPerPixel(path) : imageBitmap_.depth();
   displayImage_ = imageBitmap_.convertToFormat(QImage::Format_RGB32);
-  if (imageBitmap_.depth() == 8) side_.image = io::toGreyImage(imageBitmap_);
+  if (storedDepth_ == 8) side_.image = io::toGreyImage(imageBitmap_);
   fitWindowToImage();
   centreOnScreen(*this);
   captionBase_ = QStringLiteral("Image ") + sideName + QStringLiteral(": ") + fileName;
@@ -146,7 +148,7 @@ bool TFImage::loadImage(const QString& path, const QString& sideName, const QStr
   return true;
 }
 
-int TFImage::imageDepth() const { return imageBitmap_.depth(); }
+int TFImage::imageDepth() const { return storedDepth_; }
 int TFImage::imageWidth() const { return displayImage_.width(); }
 int TFImage::imageHeight() const { return displayImage_.height(); }
 

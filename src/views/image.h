@@ -103,7 +103,8 @@ class TFImage : public QWidget {
   QScrollArea* scrollArea_ = nullptr;
   PaintBox* paintBox_ = nullptr;
   QImage viewBuffer_;
-  QImage imageBitmap_;   // the file as loaded, for its depth
+  QImage imageBitmap_;   // the file as loaded
+  int storedDepth_ = 0;  // bits per pixel stored in the file (not the expanded image's)
   QImage displayImage_;  // the same in RGB32, the source of every redraw
   std::array<QImage, 4> glyphs_;
   bool imageLoaded_ = false;

@@ -4,6 +4,7 @@
 #include <QToolButton>
 #include <QtTest/QTest>
 
+#include "bmp_writer.h"
 #include "shell/aide.h"
 #include "shell/rapport.h"
 #include "shell_fixture.h"
@@ -178,6 +179,29 @@ TEST_F(MainTest, RefusedImagesLeaveNoProject) {
   }
 }
 
+// A Middlebury image converted to 16 or 2 colours is expanded to 8 bits by the toolkit; the
+// check reads the depth stored in the file.
+TEST_F(MainTest, FourAndOneBitImagesAreRefused) {
+  const QImage tsukuba(QStringLiteral(PLK_TESTDATA_DIR "/middlebury2001/tsukuba/left.bmp"));
+  ASSERT_EQ(tsukuba.depth(), 8);
+  const QString right =
+      writeGreyBmp(path(QStringLiteral("r8.bmp")), tsukuba.width(), tsukuba.height());
+  for (const int bits : {4, 1}) {
+    const QString left = path(QStringLiteral("gauche%1.bmp").arg(bits));
+    QFile file(left);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(greyBmpBytes(reducedCodes(tsukuba, bits), tsukuba.width(), tsukuba.height(), bits));
+    file.close();
+    prompts.errors.clear();
+    shell->newProject().setFields(QStringLiteral("scene"), left, right);
+    EXPECT_FALSE(main().createProjectFromImages());
+    EXPECT_EQ(prompts.errors,
+              QStringList{QStringLiteral("L'image gauche n'est pas composée de pixels codés sur 8 "
+                                         "bits ! Création du projet impossible.")});
+    EXPECT_EQ(main().project(), nullptr);
+  }
+}
+
 TEST_F(MainTest, QuitAnswersCancelNoAndYes) {
   ASSERT_TRUE(openProject());
   prompts.answers = {Answer::Cancel};
@@ -245,12 +269,12 @@ TEST_F(MainTest, ListsPolygonsWithFixedFormat) {
                                       "    1 (libre) : \n"));
 }
 
-class CommaMainTest : public MainTest {
+class FrenchMainTest : public MainTest {
  protected:
-  NumberFormat format() const override { return NumberFormat{','}; }
+  TestLocale testLocale() const override { return TestLocale::French; }
 };
 
-TEST_F(CommaMainTest, ListingUsesTheCommaSeparator) {
+TEST_F(FrenchMainTest, ListingUsesTheCommaSeparator) {
   ASSERT_TRUE(openProject());
   Polygone& polygon = main().project()->left.polygons.appendPolygon();
   polygon.sommets = {main().project()->left.polygons.createVertex(12.5, 3.0)};

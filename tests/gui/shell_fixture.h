@@ -11,7 +11,10 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
+#include "io/locale.h"
+#include "qt_locale_scope.h"
 #include "scripted_prompts.h"
 #include "shell/main.h"
 #include "shell/new.h"
@@ -44,11 +47,14 @@ inline QByteArray fileBytes(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The whole set of windows on scripted prompts, a point decimal separator and a temporary
-// folder holding the help text, l.bmp and r.bmp (40 x 30).
+// The whole set of windows on scripted prompts, under the locale the test chooses (C unless it
+// says otherwise, whatever the environment's), and a temporary folder holding the help text,
+// l.bmp and r.bmp (40 x 30).
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    locale.emplace(testLocale());
+    ASSERT_TRUE(locale->active()) << "the test run generates " << kFrenchLocale;
     ASSERT_TRUE(folder.isValid());
     QFile help(path(QStringLiteral("aide.txt")));
     ASSERT_TRUE(help.open(QIODevice::WriteOnly));
@@ -59,7 +65,9 @@ class ShellTest : public ::testing::Test {
     shell = std::make_unique<Shell>(prompts, format(), QStringList{folder.path()});
   }
 
-  virtual NumberFormat format() const { return NumberFormat{'.'}; }
+  virtual TestLocale testLocale() const { return TestLocale::C; }
+  // The separator the program reads from the locale, as at start-up.
+  virtual NumberFormat format() const { return io::systemNumberFormat(); }
 
   [[nodiscard]] QString path(const QString& name) const {
     return QDir(folder.path()).filePath(name);
@@ -85,6 +93,7 @@ class ShellTest : public ::testing::Test {
                         first};
   }
 
+  std::optional<ScopedLocale> locale;  // first member: restored after the windows are gone
   QTemporaryDir folder;
   ScriptedPrompts prompts;
   QString leftPath;

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 
+#include "bmp_writer.h"
 #include "io_test_support.h"
 
 namespace plk::io {
@@ -59,6 +60,31 @@ TEST(LoadImageFile, ReadsAnEightBitBmpAndRefusesWhatIsNotAnImage) {
   testing::writeBytes(dir.filePath("faux.bmp"), "not an image");
   EXPECT_FALSE(loadImageFile(dir.filePath("faux.bmp")));
   EXPECT_FALSE(loadImageFile(dir.filePath("absent.bmp")));
+}
+
+// The toolkit expands 1- and 4-bit BMPs to 8-bit images: only the file's header tells them apart
+// from the 8-bit images the program accepts.
+TEST(StoredBitsPerPixel, HeaderCountOfBmpsAndReaderFormatOfOthers) {
+  QTemporaryDir dir;
+  const std::vector<std::uint8_t> codes{0, 1, 1, 0, 1, 0};
+  for (const int bits : {1, 4, 8}) {
+    const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(bits));
+    testing::writeBytes(path, test::greyBmpBytes(codes, 3, 2, bits));
+    const std::optional<QImage> loaded = loadImageFile(path);
+    ASSERT_TRUE(loaded) << bits;
+    EXPECT_EQ(storedBitsPerPixel(path), bits);
+  }
+  EXPECT_EQ(loadImageFile(dir.filePath("p4.bmp"))->depth(), 8);
+
+  const QString png = dir.filePath("grey.png");
+  ASSERT_TRUE(indexedImage().convertToFormat(QImage::Format_Grayscale8).save(png, "PNG"));
+  EXPECT_EQ(storedBitsPerPixel(png), 8);
+  const QString colour = dir.filePath("colour.png");
+  ASSERT_TRUE(QImage(2, 2, QImage::Format_RGB32).save(colour, "PNG"));
+  EXPECT_EQ(storedBitsPerPixel(colour), 32);
+  testing::writeBytes(dir.filePath("faux.bmp"), "BM");
+  EXPECT_EQ(storedBitsPerPixel(dir.filePath("faux.bmp")), 0);
+  EXPECT_EQ(storedBitsPerPixel(dir.filePath("absent.bmp")), 0);
 }
 
 }  // namespace

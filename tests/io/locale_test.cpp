@@ -2,15 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <QLocale>
+#include "qt_locale_scope.h"
 
 namespace plk::io {
 namespace {
 
-TEST(SystemNumberFormat, FollowsTheSystemLocale) {
-  QLocale::setDefault(QLocale::c());
-  const NumberFormat format = systemNumberFormat();
-  EXPECT_EQ(QString(QChar(format.decimalSeparator)), QLocale::system().decimalPoint());
+using test::ScopedLocale;
+using test::TestLocale;
+
+TEST(SystemNumberFormat, FollowsTheApplicationLocale) {
+  {
+    const ScopedLocale french(TestLocale::French);
+    EXPECT_EQ(systemNumberFormat().decimalSeparator, ',');
+  }
+  const ScopedLocale c(TestLocale::C);
+  EXPECT_EQ(systemNumberFormat().decimalSeparator, '.');
 }
 
 }  // namespace

@@ -154,18 +154,37 @@ TEST(ProjectFile, RealsUseTheGivenSeparatorAndReadBackWithEither) {
   }
 }
 
-TEST(ProjectFile, UnicodePathsRoundTripAsUtf8) {
-  ProjectFileData data;
-  data.projectName = "scène";
-  data.leftImagePath = "/données/gauche.bmp";
+// 8-bit code-page files: ISO-8859-1 when every character fits, UTF-8 when one does not, so
+// that nothing a user typed is lost either way.
+TEST(ProjectFile, AccentsAreWrittenAsLatin1AndOtherCharactersAsUtf8) {
   QTemporaryDir dir;
-  const QString path = dir.filePath("accents.plk");
-  writeProjectFile(path, data, kPoint);
-  EXPECT_TRUE(fileBytes(path).contains("nom_projet=sc\xC3\xA8ne"));
-  const ProjectFileData read = readProjectFile(path);
-  EXPECT_EQ(read.projectName, "scène");
-  EXPECT_EQ(read.leftImagePath, "/données/gauche.bmp");
-  EXPECT_EQ(read.rightImagePath, "");
+  for (const std::string name : {"scène", "scène €"}) {
+    ProjectFileData data;
+    data.projectName = name;
+    data.leftImagePath = "/données/stéréo/gauche.bmp";
+    const QString path = dir.filePath("accents.plk");
+    writeProjectFile(path, data, kPoint);
+    const bool latin1 = name == "scène";
+    EXPECT_EQ(fileBytes(path).contains("nom_projet=sc\xE8ne"), latin1) << name;
+    EXPECT_EQ(fileBytes(path).contains("/donn\xC3\xA9\x65s/st\xC3\xA9r\xC3\xA9o/"), !latin1)
+        << name;
+    const ProjectFileData read = readProjectFile(path);
+    EXPECT_EQ(read.projectName, name);
+    EXPECT_EQ(read.leftImagePath, "/données/stéréo/gauche.bmp");
+    EXPECT_EQ(read.rightImagePath, "");
+  }
+}
+
+// A file from an 8-bit writer is not valid UTF-8; read as UTF-8 it gave "sc\uFFFDne".
+TEST(ReadProjectFile, Latin1FromAnEightBitWriterAndUtf8AreBothRead) {
+  QTemporaryDir dir;
+  const QString latin1 = dir.filePath("latin1.plk");
+  writeBytes(latin1, "[general]\r\nnom_projet=sc\xE8ne\r\nimageg_location=/st\xE9r\xE9o/l.bmp\r\n");
+  EXPECT_EQ(readProjectFile(latin1).projectName, "scène");
+  EXPECT_EQ(readProjectFile(latin1).leftImagePath, "/stéréo/l.bmp");
+  const QString utf8 = dir.filePath("utf8.plk");
+  writeBytes(utf8, "[general]\nnom_projet=sc\xC3\xA8ne \xE2\x82\xAC\n");
+  EXPECT_EQ(readProjectFile(utf8).projectName, "scène €");
 }
 
 TEST(WriteProjectFile, FailedSaveThrowsAndKeepsThePreviousFile) {

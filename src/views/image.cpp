@@ -224,12 +224,13 @@ void TFImage::fitWindowToImage() {
   resize(imageSize.boundedTo(largestWindowSize()));
 }
 
-// The screen's available area less the window frame and the room the cascade of the two image
-// windows needs; the frame is assumed typical until the window system reports it.
+// The screen's available area less the room the cascade of the two image windows needs and
+// twice the window frame (the centring places the frame by the client area's centre); the frame
+// is assumed typical until the window system reports it.
 QSize TFImage::largestWindowSize() const {
   QSize frame = frameGeometry().size() - size();
   if (frame.isEmpty()) frame = kTypicalFrame;
-  return screen()->availableGeometry().size() - frame - QSize(kCascadeRoom, kCascadeRoom);
+  return screen()->availableGeometry().size() - 2 * frame - QSize(kCascadeRoom, kCascadeRoom);
 }
 
 void TFImage::setCaptionForZoom() {

@@ -5,6 +5,7 @@
 #include "shell/aide.h"
 #include "shell/shell.h"
 #include "ui/prompts.h"
+#include "shell/translations.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("PLK"));
   Q_INIT_RESOURCE(resources);
+  const plk::FrenchTranslations translations;
   plk::DialogPrompts prompts;
   const plk::Shell shell(prompts, plk::io::systemNumberFormat(), plk::helpFolders());
   return QApplication::exec();

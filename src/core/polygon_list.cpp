@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <unordered_map>
 
 namespace plk {
 
@@ -18,17 +19,62 @@ Polygone& PolygonList::appendPolygon() {
   return *polygons_.back();
 }
 
-void PolygonList::deleteVertex(Sommet* vertex) {
+std::unique_ptr<Sommet> PolygonList::deleteVertex(Sommet* vertex) {
   for (auto& polygon : polygons_) {
     std::erase(polygon->sommets, vertex);
   }
-  std::erase_if(vertices_, [vertex](const auto& owned) { return owned.get() == vertex; });
   std::erase_if(polygons_, [](const auto& polygon) { return polygon->sommets.empty(); });
+  const auto owned =
+      std::find_if(vertices_.begin(), vertices_.end(),
+                   [vertex](const auto& candidate) { return candidate.get() == vertex; });
+  if (owned == vertices_.end()) return nullptr;
+  std::unique_ptr<Sommet> removed = std::move(*owned);
+  vertices_.erase(owned);
+  return removed;
 }
 
 void PolygonList::clear() {
   polygons_.clear();
   vertices_.clear();
+}
+
+PolygonListState PolygonList::capture() const {
+  PolygonListState state;
+  state.vertices.reserve(vertices_.size());
+  for (const auto& vertex : vertices_) {
+    state.vertices.push_back({vertex.get(), {vertex->U, vertex->V, vertex->BordU, vertex->BordV}});
+  }
+  state.polygons.reserve(polygons_.size());
+  for (const auto& polygon : polygons_) {
+    state.polygons.push_back({polygon->sommets, polygon->value, polygon->locked});
+  }
+  return state;
+}
+
+void PolygonList::restore(const PolygonListState& state, VertexStore& spare) {
+  std::unordered_map<Sommet*, std::unique_ptr<Sommet>> pool;
+  for (auto& vertex : vertices_) pool.emplace(vertex.get(), std::move(vertex));
+  for (auto& vertex : spare) pool.emplace(vertex.get(), std::move(vertex));
+  vertices_.clear();
+  spare.clear();
+  for (const VertexState& entry : state.vertices) {
+    auto node = pool.extract(entry.vertex);
+    assert(!node.empty());
+    Sommet& vertex = *node.mapped();
+    vertex.U = entry.record.U;
+    vertex.V = entry.record.V;
+    vertex.BordU = entry.record.BordU;
+    vertex.BordV = entry.record.BordV;
+    vertices_.push_back(std::move(node.mapped()));
+  }
+  for (auto& [address, vertex] : pool) spare.push_back(std::move(vertex));
+  polygons_.clear();
+  for (const PolygonState& entry : state.polygons) {
+    Polygone& polygon = appendPolygon();
+    polygon.sommets = entry.sommets;
+    polygon.value = entry.value;
+    polygon.locked = entry.locked;
+  }
 }
 
 PolygonListRecord PolygonList::describe() const {

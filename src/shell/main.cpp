@@ -3,15 +3,22 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QToolButton>
+#include <QUndoStack>
 
 #include "core/fonctions/gradient.h"
 #include "io/io_error.h"
@@ -21,14 +28,14 @@
 #include "shell/aide.h"
 #include "shell/file_names.h"
 #include "shell/new.h"
-#include "ui/placement.h"
-#include "ui/prompts.h"
 #include "shell/rapport.h"
 #include "tools/appariement.h"
 #include "tools/detect.h"
 #include "tools/disparites.h"
 #include "tools/estime.h"
 #include "tools/opti.h"
+#include "ui/placement.h"
+#include "ui/prompts.h"
 
 namespace plk {
 
@@ -36,8 +43,13 @@ namespace {
 
 const QString kTenSpaces = QStringLiteral("          ");
 const QString kProjectFilter = QStringLiteral("Projet PLK(*.plk)");
-const QString kSaveQuestion =
+const QString kQuitQuestion =
     QStringLiteral("Vous avez un projet en cours. Voulez-vous le sauvegarder avant de quitter ?");
+const QString kContinueQuestion =
+    QStringLiteral("Vous avez un projet en cours. Voulez-vous le sauvegarder avant de continuer ?");
+const QString kInvalidProjectFile = QStringLiteral("Le fichier de projet est invalide : ");
+const QString kRecentProjectsKey = QStringLiteral("projetsRecents");
+constexpr int kRecentProjectCount = 4;
 constexpr int kClientWidth = 328;
 constexpr int kClientHeight = 301;
 
@@ -49,10 +61,39 @@ void redraw(TFImage* window) {
   window->showView();
 }
 
+QSettings userSettings() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("PLK"),
+                   QStringLiteral("PLK"));
+}
+
+// "Annuler" or "Rétablir" followed by what the step did, as "Annuler déplacement du sommet".
+QString stepCaption(const QString& verb, const QString& what) {
+  return what.isEmpty() ? verb : verb + QLatin1Char(' ') + what;
+}
+
+// The picture of the Adjust button: a side, an edge meeting it and the vertex moved onto it.
+QIcon adjustPicture() {
+  QPixmap picture(24, 22);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.setPen(QPen(Qt::black, 2));
+  painter.drawLine(18, 2, 18, 20);
+  painter.drawLine(3, 11, 18, 11);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(Qt::red);
+  painter.drawEllipse(QPoint(18, 11), 4, 4);
+  return QIcon(picture);
+}
+
+void forgetPoints(ToolResults& results) {
+  results.clearFlags();
+  results.interestPoints.clear();
+}
+
 }  // namespace
 
 TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts), format_(format) {
+    : QMainWindow(parent), prompts_(prompts), format_(format), undoStack_(new QUndoStack(this)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -65,13 +106,15 @@ TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
   createBottomPanel(client);
   createMenus();
   disableProjectMenus();
+  connect(undoStack_, &QUndoStack::cleanChanged, this, &TFMain::updateTitle);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   adjustSize();
   centreOnScreen(*this);
 }
 
-// The image windows refer to the project: they go first.
+// The undo steps and the image windows refer to the project: they go first.
 TFMain::~TFMain() {
+  undoStack_->clear();
   leftWindow_.reset();
   rightWindow_.reset();
 }
@@ -97,20 +140,40 @@ void TFMain::createToolPanel(QWidget* client) {
   SpeedButtonArrow =
       createSpeedButton(panel, QStringLiteral("SpeedButtonArrow"),
                         QStringLiteral(":/buttons/arrow.png"), QStringLiteral("Flèche"), 6);
-  auto* add = createSpeedButton(panel, QStringLiteral("SpeedButtonAdd"),
-                                QStringLiteral(":/buttons/add.png"),
-                                QStringLiteral("Ajout de sommets"), 34);
-  auto* move = createSpeedButton(panel, QStringLiteral("SpeedButtonMove"),
-                                 QStringLiteral(":/buttons/move.png"),
-                                 QStringLiteral("Déplacement de sommets"), 62);
-  auto* del = createSpeedButton(panel, QStringLiteral("SpeedButtonDel"),
-                                QStringLiteral(":/buttons/del.png"),
-                                QStringLiteral("Supression de sommets"), 90);
+  SpeedButtonAdd = createSpeedButton(panel, QStringLiteral("SpeedButtonAdd"),
+                                     QStringLiteral(":/buttons/add.png"),
+                                     QStringLiteral("Ajout de sommets"), 34);
+  SpeedButtonMove = createSpeedButton(panel, QStringLiteral("SpeedButtonMove"),
+                                      QStringLiteral(":/buttons/move.png"),
+                                      QStringLiteral("Déplacement de sommets"), 62);
+  SpeedButtonDel = createSpeedButton(panel, QStringLiteral("SpeedButtonDel"),
+                                     QStringLiteral(":/buttons/del.png"),
+                                     QStringLiteral("Supression de sommets"), 90);
+  // The Adjust mode, chosen from the Outils menu, shows here as the fifth button of the group.
+  SpeedButtonAdjust = createSpeedButton(panel, QStringLiteral("SpeedButtonAdjust"), {},
+                                        QStringLiteral("Ajustement des sommets sur un côté"), 118);
+  SpeedButtonAdjust->setIcon(adjustPicture());
   SpeedButtonArrow->setChecked(true);
-  connect(SpeedButtonArrow, &QToolButton::clicked, this, [this] { chooseMode(EditMode::Arrow); });
-  connect(add, &QToolButton::clicked, this, [this] { chooseMode(EditMode::Add); });
-  connect(move, &QToolButton::clicked, this, [this] { chooseMode(EditMode::Move); });
-  connect(del, &QToolButton::clicked, this, [this] { chooseMode(EditMode::Del); });
+  for (const EditMode mode :
+       {EditMode::Arrow, EditMode::Add, EditMode::Move, EditMode::Del, EditMode::Adjust}) {
+    connect(speedButton(mode), &QToolButton::clicked, this, [this, mode] { chooseMode(mode); });
+  }
+}
+
+QToolButton* TFMain::speedButton(EditMode mode) const {
+  switch (mode) {
+    case EditMode::Add:
+      return SpeedButtonAdd;
+    case EditMode::Move:
+      return SpeedButtonMove;
+    case EditMode::Del:
+      return SpeedButtonDel;
+    case EditMode::Adjust:
+      return SpeedButtonAdjust;
+    case EditMode::Arrow:
+      break;
+  }
+  return SpeedButtonArrow;
 }
 
 QToolButton* TFMain::createSpeedButton(QWidget* panel, const QString& name, const QString& picture,
@@ -176,21 +239,89 @@ void TFMain::createFileMenu() {
       addMenuItem(menu, QStringLiteral("Ouvrirprojet1"), QStringLiteral("Ouvrir projet..."));
   Fermerprojet1 =
       addMenuItem(menu, QStringLiteral("Fermerprojet1"), QStringLiteral("Sauver projet"));
+  Sauverprojetsous1 = addMenuItem(menu, QStringLiteral("Sauverprojetsous1"),
+                                  QStringLiteral("Sauver projet sous..."));
+  createRecentMenu(menu);
   menu->addSeparator();
   QAction* quit = addMenuItem(menu, QStringLiteral("Quitter1"), QStringLiteral("Quitter"));
-  connect(create, &QAction::triggered, this, [this] {
-    if (askSaveAndClose()) windows_->newProject->show();
-  });
+  create->setShortcut(QKeySequence::New);
+  open->setShortcut(QKeySequence::Open);
+  Fermerprojet1->setShortcut(QKeySequence::Save);
+  Sauverprojetsous1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  connect(create, &QAction::triggered, this, &TFMain::Nouveauprojet1Click);
   connect(open, &QAction::triggered, this, &TFMain::Ouvrirprojet1Click);
   connect(Fermerprojet1, &QAction::triggered, this, &TFMain::Fermerprojet1Click);
+  connect(Sauverprojetsous1, &QAction::triggered, this, [this] { (void)saveProjectAs(); });
   connect(quit, &QAction::triggered, this, [this] {
-    if (askSaveAndClose()) close();
+    if (askSaveAndClose(CloseReason::Quit)) close();
   });
 }
 
+void TFMain::createRecentMenu(QMenu* fileMenu) {
+  Projetsrecents1 = fileMenu->addMenu(QStringLiteral("Projets récents"));
+  Projetsrecents1->setObjectName(QStringLiteral("Projetsrecents1"));
+  fillRecentMenu();
+}
+
+// One item per remembered project, "&1 path" for the most recent.
+void TFMain::fillRecentMenu() {
+  Projetsrecents1->clear();
+  const QStringList paths = recentProjects();
+  for (int i = 0; i < paths.size(); ++i) {
+    const QString path = paths[i];
+    QAction* item = Projetsrecents1->addAction(
+        QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+    item->setObjectName(QStringLiteral("Projetrecent%1").arg(i + 1));
+    connect(item, &QAction::triggered, this, [this, path] { openRecentProject(path); });
+  }
+  Projetsrecents1->menuAction()->setEnabled(!paths.isEmpty());
+}
+
+QStringList TFMain::recentProjects() const {
+  return userSettings().value(kRecentProjectsKey).toStringList();
+}
+
+void TFMain::rememberRecentProject(const QString& path) {
+  QStringList paths = recentProjects();
+  paths.removeAll(path);
+  paths.prepend(path);
+  while (paths.size() > kRecentProjectCount) paths.removeLast();
+  userSettings().setValue(kRecentProjectsKey, paths);
+  fillRecentMenu();
+}
+
+void TFMain::forgetRecentProject(const QString& path) {
+  QStringList paths = recentProjects();
+  paths.removeAll(path);
+  userSettings().setValue(kRecentProjectsKey, paths);
+  fillRecentMenu();
+}
+
+// Undo and redo, then the specified items, which an undo step also puts back.
 void TFMain::createEditMenu() {
-  QMenu* menu = menuBar()->addMenu(QStringLiteral("Edition"));
+  QMenu* menu = menuBar()->addMenu(QStringLiteral("Édition"));
   menu->setObjectName(QStringLiteral("Edition1"));
+  QAction* undo = addMenuItem(menu, QStringLiteral("Annuler1"), QStringLiteral("Annuler"));
+  QAction* redo = addMenuItem(menu, QStringLiteral("Retablir1"), QStringLiteral("Rétablir"));
+  undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  redo->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  // The image windows have the keyboard while the user edits: these work from every window.
+  for (QAction* action : {undo, redo}) {
+    action->setShortcutContext(Qt::ApplicationShortcut);
+    action->setEnabled(false);
+  }
+  connect(undoStack_, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
+  connect(undoStack_, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
+  connect(undoStack_, &QUndoStack::undoTextChanged, undo, [undo](const QString& what) {
+    undo->setText(stepCaption(QStringLiteral("Annuler"), what));
+  });
+  connect(undoStack_, &QUndoStack::redoTextChanged, redo, [redo](const QString& what) {
+    redo->setText(stepCaption(QStringLiteral("Rétablir"), what));
+  });
+  connect(undo, &QAction::triggered, this, &TFMain::undoEdit);
+  connect(redo, &QAction::triggered, this, &TFMain::redoEdit);
+  menu->addSeparator();
   QAction* left = addMenuItem(menu, QStringLiteral("Rinitialiserlessommetsdelimagegauche1"),
                               QStringLiteral("Réinitialiser les sommets de l'image gauche"));
   QAction* right = addMenuItem(menu, QStringLiteral("Rinitialiserlessommetsdelimagedroite1"),
@@ -237,8 +368,7 @@ void TFMain::createToolsMenu() {
   QAction* disparity = addMenuItem(Outils1, QStringLiteral("Calculerlacartedesdisparits1"),
                                    QStringLiteral("Calculer la carte des disparités..."));
   connect(opti, &QAction::triggered, this, [this] { windows_->opti->exec(); });
-  // The Adjust mode leaves the pressed speed button as it is.
-  connect(adjust, &QAction::triggered, this, [this] { chooseMode(EditMode::Adjust); });
+  connect(adjust, &QAction::triggered, this, [this] { chooseEditMode(EditMode::Adjust); });
   connect(detect, &QAction::triggered, this, [this] { windows_->detect->exec(); });
   connect(match, &QAction::triggered, this, [this] { windows_->appariement->exec(); });
   connect(estimate, &QAction::triggered, this, [this] { windows_->estime->exec(); });
@@ -256,15 +386,15 @@ void TFMain::createHelpMenu() {
 }
 
 void TFMain::enableProjectMenus() {
-  for (QAction* action :
-       {Fermerprojet1, Imagegauche1, Imagedroite1, Rapport1, Outils1->menuAction()}) {
+  for (QAction* action : {Fermerprojet1, Sauverprojetsous1, Imagegauche1, Imagedroite1, Rapport1,
+                          Outils1->menuAction()}) {
     action->setEnabled(true);
   }
 }
 
 void TFMain::disableProjectMenus() {
-  for (QAction* action :
-       {Fermerprojet1, Imagegauche1, Imagedroite1, Rapport1, Outils1->menuAction()}) {
+  for (QAction* action : {Fermerprojet1, Sauverprojetsous1, Imagegauche1, Imagedroite1, Rapport1,
+                          Outils1->menuAction()}) {
     action->setEnabled(false);
   }
 }
@@ -283,6 +413,14 @@ void TFMain::chooseMode(EditMode mode) {
     }
   }
   editing_.editMode = mode;
+  for (TFImage* window : {leftWindow_.get(), rightWindow_.get()}) {
+    if (window != nullptr) window->showMode();
+  }
+}
+
+void TFMain::chooseEditMode(EditMode mode) {
+  speedButton(mode)->setChecked(true);
+  chooseMode(mode);
 }
 
 void TFMain::changeEvent(QEvent* event) {
@@ -291,7 +429,7 @@ void TFMain::changeEvent(QEvent* event) {
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {
-  if (!askSaveAndClose()) {
+  if (!askSaveAndClose(CloseReason::Quit)) {
     event->ignore();
     return;
   }
@@ -303,26 +441,47 @@ void TFMain::showPointerPosition(int row, int column) {
   LabelUV->setText(QStringLiteral("(u,v) = (%1,%2)").arg(row).arg(column));
 }
 
-bool TFMain::askSaveAndClose() {
+bool TFMain::askSaveAndClose(CloseReason reason) {
   if (!project_) return true;
-  const Answer answer = prompts_.askYesNoCancel(this, kSaveQuestion);
-  if (answer == Answer::Cancel) return false;
-  // A save the user declined lets the closing go on; a save that failed keeps the project open,
-  // so that its polygons are not lost.
-  if (answer == Answer::Yes && saveCurrentProject() == SaveOutcome::Failed) return false;
+  finishGestures();
+  if (!undoStack_->isClean()) {
+    const Answer answer = prompts_.askYesNoCancel(
+        this, reason == CloseReason::Quit ? kQuitQuestion : kContinueQuestion);
+    if (answer == Answer::Cancel) return false;
+    // A save the user declined lets the closing go on; a save that failed keeps the project
+    // open, so that its polygons are not lost.
+    if (answer == Answer::Yes && saveCurrentProject() == SaveOutcome::Failed) return false;
+  }
   closeProject();
   return true;
 }
 
+// Also empties the listing and the pointer label, which would otherwise show a closed project.
 void TFMain::closeProject() {
   disableProjectMenus();
   SpeedButtonArrow->setChecked(true);
   editing_.editMode = EditMode::Arrow;
+  undoStack_->clear();
+  pendingEdit_.reset();
   leftWindow_.reset();
   rightWindow_.reset();
   project_.reset();
   projectFileName_.clear();
-  setWindowTitle(QStringLiteral("PLK"));
+  Memo1->clear();
+  LabelUV->setText(kTenSpaces);
+  updateTitle();
+}
+
+// " " before any project, "PLK [name]" while one is open, followed by " *" while it differs from
+// its file, and "PLK" after it was closed.
+void TFMain::updateTitle() {
+  if (!project_) {
+    setWindowTitle(QStringLiteral("PLK"));
+    return;
+  }
+  QString title = QStringLiteral("PLK [") + fromUtf8(project_->projectName) + QStringLiteral("]");
+  if (!undoStack_->isClean()) title += QStringLiteral(" *");
+  setWindowTitle(title);
 }
 
 std::unique_ptr<TFImage> TFMain::openImageWindow(Project& project, ImageSide& side,
@@ -390,12 +549,14 @@ bool TFMain::createProjectFromImages(const QString& projectFile) {
 
   project->imageHeight = left->imageHeight();
   project->imageWidth = right->imageWidth();
-  setWindowTitle(QStringLiteral("PLK [") + fields.projectName() + QStringLiteral("]"));
   right->move(right->pos() + QPoint(20, 20));
   computeGradients(*project);
   project_ = std::move(project);
   leftWindow_ = std::move(left);
   rightWindow_ = std::move(right);
+  undoStack_->clear();
+  undoStack_->setClean();
+  updateTitle();
   enableProjectMenus();
   return true;
 }
@@ -447,16 +608,42 @@ SaveOutcome TFMain::saveProject(const QString& path) {
     projectFileName_.clear();
     return SaveOutcome::Failed;
   }
+  undoStack_->setClean();
+  rememberRecentProject(path);
   return SaveOutcome::Saved;
 }
 
+void TFMain::Nouveauprojet1Click() {
+  if (askSaveAndClose(CloseReason::Continue)) windows_->newProject->show();
+}
+
 void TFMain::Ouvrirprojet1Click() {
-  if (!askSaveAndClose()) return;
+  if (!askSaveAndClose(CloseReason::Continue)) return;
   const QString path = prompts_.openFileName(this, QStringLiteral("Ouverture de projet"),
                                              lastDirectory_, kProjectFilter);
-  if (path.isEmpty()) return;
+  if (!path.isEmpty()) openProjectFile(path);
+}
+
+void TFMain::openRecentProject(const QString& path) {
+  if (askSaveAndClose(CloseReason::Continue)) openProjectFile(path);
+}
+
+// A project that cannot be opened leaves the recent list.
+void TFMain::openProjectFile(const QString& path) {
   lastDirectory_ = QFileInfo(path).absolutePath();
   projectFileName_ = loadProject(path) ? path : QString();
+  if (projectFileName_.isEmpty()) {
+    forgetRecentProject(path);
+  } else {
+    rememberRecentProject(path);
+  }
+}
+
+// A file that cannot be read, or that names no left image, is no project file: saying so is
+// clearer than the left image's loading message.
+bool TFMain::isProjectFileReadable(const QString& path) const {
+  QFile file(path);
+  return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
 }
 
 // A file refused by the reader opens nothing; otherwise the images are loaded as for a new
@@ -467,6 +654,10 @@ bool TFMain::loadProject(const QString& path) {
     data = io::readProjectFile(path);
   } catch (const io::IoError& error) {
     prompts_.showError(this, QString::fromUtf8(error.what()));
+    return false;
+  }
+  if (!isProjectFileReadable(path) || data.leftImagePath.empty()) {
+    prompts_.showError(this, kInvalidProjectFile + path);
     return false;
   }
   windows_->newProject->setFields(fromUtf8(data.projectName), fromUtf8(data.leftImagePath),
@@ -482,16 +673,18 @@ bool TFMain::loadProject(const QString& path) {
 
 void TFMain::Rinitialiserlessommetsdelimagegauche1Click() {
   if (!project_ || !confirmReinitialisation(QStringLiteral("gauche"))) return;
-  clearVertices(project_->left, leftWindow_.get());
-  project_->results.clearFlags();
-  project_->results.interestPoints.clear();
+  clearVertices(project_->left, *leftWindow_,
+                QStringLiteral("réinitialisation des sommets de l'image gauche"),
+                ResultsEffect::PointsForgotten);
   listPolygons();
   redraw(leftWindow_.get());
 }
 
 void TFMain::Rinitialiserlessommetsdelimagedroite1Click() {
   if (!project_ || !confirmReinitialisation(QStringLiteral("droite"))) return;
-  clearVertices(project_->right, rightWindow_.get());
+  clearVertices(project_->right, *rightWindow_,
+                QStringLiteral("réinitialisation des sommets de l'image droite"),
+                ResultsEffect::Kept);
   listPolygons();
   redraw(rightWindow_.get());
 }
@@ -502,10 +695,16 @@ bool TFMain::confirmReinitialisation(const QString& sideName) {
                                      .arg(sideName)) == Answer::Yes;
 }
 
-// The window forgets every vertex it referred to, so that none destroyed here is used later.
-void TFMain::clearVertices(ImageSide& side, TFImage* window) {
-  side.polygons.clear();
-  window->forgetVertices();
+// One undo step: the vertices stay alive in it, and the window forgets every one it referred to.
+void TFMain::clearVertices(ImageSide& side, TFImage& window, const QString& what,
+                           ResultsEffect effect) {
+  finishGestures();
+  beginPolygonEdit();
+  VertexStore released;
+  side.polygons.restore(PolygonListState{}, released);
+  window.restoreConstruction({});
+  if (effect == ResultsEffect::PointsForgotten) forgetPoints(project_->results);
+  recordEdit(what, std::move(released), effect);
 }
 
 void TFMain::Button1Click() {
@@ -521,8 +720,66 @@ void TFMain::toggleLock(PolygonList& polygons) {
   const auto number = parseInteger(Edit1->text().toStdString());
   if (!number || *number < 1 || static_cast<std::size_t>(*number) > polygons.size()) return;
   Polygone& polygon = polygons[static_cast<std::size_t>(*number - 1)];
+  beginPolygonEdit();
   polygon.locked = !polygon.locked;
+  endPolygonEdit(polygon.locked ? QStringLiteral("blocage du polygone")
+                                : QStringLiteral("déblocage du polygone"));
   listPolygons();
+  redrawImages();
+}
+
+EditSnapshot TFMain::captureEdit() const {
+  return {project_->left.polygons.capture(), project_->right.polygons.capture(),
+          leftWindow_->construction(), rightWindow_->construction()};
+}
+
+void TFMain::beginPolygonEdit() {
+  if (project_) pendingEdit_ = captureEdit();
+}
+
+void TFMain::endPolygonEdit(const QString& what, VertexStore released) {
+  recordEdit(what, std::move(released), ResultsEffect::Kept);
+}
+
+void TFMain::endPolygonEdit(const QString& what) { endPolygonEdit(what, {}); }
+
+// The step from the state captured by beginPolygonEdit to the present one; nothing when they
+// are the same.
+void TFMain::recordEdit(const QString& what, VertexStore released, ResultsEffect effect) {
+  if (!pendingEdit_ || !project_) return;
+  EditSnapshot before = std::move(*pendingEdit_);
+  pendingEdit_.reset();
+  EditSnapshot after = captureEdit();
+  if (after == before) return;
+  undoStack_->push(new PolygonEditCommand(what, *this, std::move(before), std::move(after),
+                                          std::move(released), effect));
+}
+
+void TFMain::applySnapshot(const EditSnapshot& snapshot, VertexStore& spare, ResultsEffect effect) {
+  project_->left.polygons.restore(snapshot.left, spare);
+  project_->right.polygons.restore(snapshot.right, spare);
+  if (effect == ResultsEffect::PointsForgotten) forgetPoints(project_->results);
+  leftWindow_->restoreConstruction(snapshot.leftConstruction);
+  rightWindow_->restoreConstruction(snapshot.rightConstruction);
+  listPolygons();
+  redrawImages();
+}
+
+// A drag under way becomes its own step first, so that undo never acts under a held vertex.
+void TFMain::finishGestures() {
+  for (TFImage* window : {leftWindow_.get(), rightWindow_.get()}) {
+    if (window != nullptr) window->endDrag();
+  }
+}
+
+void TFMain::undoEdit() {
+  finishGestures();
+  undoStack_->undo();
+}
+
+void TFMain::redoEdit() {
+  finishGestures();
+  undoStack_->redo();
 }
 
 void TFMain::listPolygons() {

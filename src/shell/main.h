@@ -3,12 +3,14 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "core/editing.h"
 #include "core/project.h"
 #include "core/textformat.h"
-#include "views/image.h"
+#include "shell/undo_commands.h"
 #include "ui/tool_host.h"
+#include "views/image.h"
 #include "views/image_host.h"
 
 class QAction;
@@ -17,6 +19,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QToolButton;
+class QUndoStack;
 
 namespace plk {
 
@@ -35,6 +38,10 @@ class TFRapport;
 // and the write may fail (after its error box).
 enum class SaveOutcome { Saved, Declined, Failed };
 
+// Why the open project would be closed: the save question ends "avant de quitter ?" for the one
+// and "avant de continuer ?" for the other.
+enum class CloseReason { Quit, Continue };
+
 // The windows created after the main window, in start-up order, which its menus show. They are
 // destroyed in reverse order.
 struct ShellWindows {
@@ -50,9 +57,14 @@ struct ShellWindows {
 };
 
 // The main window: project commands, editing-mode buttons, the listing of every polygon and
-// the lock buttons; the host of the tool dialogs. It holds the open project (none when `project()` is null) and its two image
-// windows. Listing and project files use the injected number format.
-class TFMain final : public QMainWindow, public ImageWindowHost, public ToolHost {
+// the lock buttons; the host of the tool dialogs. It holds the open project (none when
+// `project()` is null), its two image windows and the undo history of its polygons. Listing and
+// project files use the injected number format; the recent projects are kept in the user's
+// settings.
+class TFMain final : public QMainWindow,
+                     public ImageWindowHost,
+                     public ToolHost,
+                     public EditTarget {
  public:
   TFMain(Prompts& prompts, NumberFormat format, QWidget* parent = nullptr);
   ~TFMain() override;
@@ -72,10 +84,23 @@ class TFMain final : public QMainWindow, public ImageWindowHost, public ToolHost
 
   void listPolygons() override;
   void showPointerPosition(int row, int column) override;
+  void chooseEditMode(EditMode mode) override;
+  void beginPolygonEdit() override;
+  void endPolygonEdit(const QString& what, VertexStore released) override;
+  void endPolygonEdit(const QString& what) override;
+  void applySnapshot(const EditSnapshot& snapshot, VertexStore& spare,
+                     ResultsEffect effect) override;
+
+  [[nodiscard]] QUndoStack& undoStack() const { return *undoStack_; }
+  // Ends a drag in progress, then undoes or redoes the last step.
+  void undoEdit();
+  void redoEdit();
+  // The last projects opened or saved, most recent first.
+  [[nodiscard]] QStringList recentProjects() const;
 
   // False when the user cancelled or the requested save failed; otherwise the project (if any)
-  // is closed.
-  bool askSaveAndClose();
+  // is closed. The question is asked only when the project differs from its file.
+  bool askSaveAndClose(CloseReason reason = CloseReason::Continue);
   void closeProject();
   // Builds the project from the new-project dialog's texts; false (after an error box) when an
   // image cannot be loaded, is not 8-bit, or the two sizes differ. For a project read from
@@ -89,7 +114,9 @@ class TFMain final : public QMainWindow, public ImageWindowHost, public ToolHost
   SaveOutcome saveCurrentProject();
   bool loadProject(const QString& path);
 
+  void Nouveauprojet1Click();
   void Ouvrirprojet1Click();
+  void openRecentProject(const QString& path);
   void Fermerprojet1Click();  // "Sauver projet"
   void Rinitialiserlessommetsdelimagegauche1Click();
   void Rinitialiserlessommetsdelimagedroite1Click();
@@ -109,19 +136,30 @@ class TFMain final : public QMainWindow, public ImageWindowHost, public ToolHost
   void createMenus();
   void createFileMenu();
   void createEditMenu();
+  void createRecentMenu(QMenu* fileMenu);
+  void fillRecentMenu();
+  void rememberRecentProject(const QString& path);
+  void forgetRecentProject(const QString& path);
+  void updateTitle();
+  [[nodiscard]] EditSnapshot captureEdit() const;
+  void recordEdit(const QString& what, VertexStore released, ResultsEffect effect);
+  void finishGestures();
+  void openProjectFile(const QString& path);
+  [[nodiscard]] bool isProjectFileReadable(const QString& path) const;
   void createViewMenu();
   void createToolsMenu();
   void createHelpMenu();
   QAction* addMenuItem(QMenu* menu, const QString& name, const QString& caption);
 
   void chooseMode(EditMode mode);
+  QToolButton* speedButton(EditMode mode) const;
   std::unique_ptr<TFImage> openImageWindow(Project& project, ImageSide& side, ImageSideKind kind,
                                            const QString& path, const QString& sideName);
   [[nodiscard]] static QString checkLeftImage(const TFImage* left);
   [[nodiscard]] static QString checkRightImage(const TFImage& left, const TFImage* right);
   static void computeGradients(Project& project);
   bool confirmReinitialisation(const QString& sideName);
-  static void clearVertices(ImageSide& side, TFImage* window);
+  void clearVertices(ImageSide& side, TFImage& window, const QString& what, ResultsEffect effect);
   void toggleLock(PolygonList& polygons);
   void appendSideListing(QStringList& lines, const PolygonList& polygons) const;
 
@@ -134,16 +172,24 @@ class TFMain final : public QMainWindow, public ImageWindowHost, public ToolHost
   EditingState editing_;
   QString projectFileName_;
   QString lastDirectory_;
+  QUndoStack* undoStack_ = nullptr;
+  std::optional<EditSnapshot> pendingEdit_;  // the state before the gesture under way
 
   QToolButton* SpeedButtonArrow = nullptr;
+  QToolButton* SpeedButtonAdd = nullptr;
+  QToolButton* SpeedButtonMove = nullptr;
+  QToolButton* SpeedButtonDel = nullptr;
+  QToolButton* SpeedButtonAdjust = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QLabel* LabelUV = nullptr;
   QLineEdit* Edit1 = nullptr;
   QAction* Fermerprojet1 = nullptr;
+  QAction* Sauverprojetsous1 = nullptr;
   QAction* Imagegauche1 = nullptr;
   QAction* Imagedroite1 = nullptr;
   QAction* Rapport1 = nullptr;
   QMenu* Outils1 = nullptr;
+  QMenu* Projetsrecents1 = nullptr;
 };
 
 }  // namespace plk

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "core/project.h"
 #include "core/report.h"
 #include "core/textformat.h"
@@ -20,6 +22,10 @@ class ToolHost {
   virtual void redrawImages() = 0;
   // The listing of the main window follows moved vertices.
   virtual void listPolygons() = 0;
+  // Bracket a run that moves vertices: its moves become one undo step named `what`. Nothing is
+  // recorded when nothing moved, as after a cancelled run.
+  virtual void beginPolygonEdit() = 0;
+  virtual void endPolygonEdit(const QString& what) = 0;
 };
 
 }  // namespace plk

@@ -1,5 +1,7 @@
 #include "views/image.h"
 
+#include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -8,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -22,7 +25,6 @@ namespace plk {
 
 namespace {
 
-constexpr int kBufferSize = 1024;
 constexpr int kGlyphSize = 24;
 constexpr int kHoverReach = 4;   // image pixels, strict
 constexpr int kBorderReach = 4;  // columns or rows snapped to each border
@@ -30,8 +32,18 @@ constexpr int kCrossArm = 6;
 constexpr int kPlusArm = 3;
 constexpr double kNoSnap = -1.0;
 constexpr double kDiscardedScore = -100.0;
+constexpr int kWheelStep = 120;  // angle of one notch of a standard mouse wheel
+constexpr int kNumberPixelSize = 14;
+// Room left on the screen for the right window, opened 20 pixels right of and below the left.
+constexpr int kCascadeRoom = 40;
+// Frame assumed before the window system reports one (title bar and borders).
+const QSize kTypicalFrame(16, 40);
 
-const QColor kPolygonColour(255, 255, 0);
+// Distinguishable outline colours, none of them a point, match or inlier colour; yellow first.
+const std::array<QColor, 10> kPairPalette = {
+    QColor(255, 255, 0),   QColor(0, 255, 255),   QColor(255, 0, 255),  QColor(255, 140, 0),
+    QColor(128, 255, 0),   QColor(255, 128, 192), QColor(80, 160, 255), QColor(255, 255, 255),
+    QColor(170, 110, 255), QColor(0, 200, 150)};
 const QColor kPointColour(255, 0, 0);
 const QColor kMatchColour(0, 0, 255);
 const QColor kInlierColour(0, 128, 0);
@@ -68,13 +80,55 @@ void drawPlus(QPainter& painter, int x, int y) {
   painter.drawLine(x, y - kPlusArm, x, y + kPlusArm);
 }
 
-QPen thinPen(const QColor& colour) {
+QPen thinPen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine) {
   QPen pen(colour);
   pen.setWidth(1);
+  pen.setStyle(style);
   return pen;
 }
 
+// Mean of the distinct corners of a closed polygon, as (column, row).
+QPointF cornerMean(const Polygone& polygon) {
+  QPointF sum;
+  const std::size_t corners = polygon.sommets.size() - 1;
+  for (std::size_t i = 0; i < corners; ++i)
+    sum += QPointF(polygon.sommets[i]->V, polygon.sommets[i]->U);
+  return sum / static_cast<double>(corners);
+}
+
+Qt::CursorShape cursorFor(EditMode mode) {
+  switch (mode) {
+    case EditMode::Add:
+      return Qt::CrossCursor;
+    case EditMode::Move:
+      return Qt::OpenHandCursor;
+    case EditMode::Del:
+      return Qt::ForbiddenCursor;
+    case EditMode::Arrow:
+    case EditMode::Adjust:
+      break;
+  }
+  return Qt::ArrowCursor;
+}
+
+std::optional<EditMode> modeForKey(int key) {
+  switch (key) {
+    case Qt::Key_A:
+      return EditMode::Add;
+    case Qt::Key_M:
+      return EditMode::Move;
+    case Qt::Key_D:
+      return EditMode::Del;
+    case Qt::Key_F:
+      return EditMode::Arrow;
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace
+
+QColor pairColour(std::size_t k) { return kPairPalette.at(k % kPairPalette.size()); }
 
 // The zoomed drawing surface: forwards its mouse and paint events to the window.
 class PaintBox final : public QWidget {
@@ -96,6 +150,17 @@ class PaintBox final : public QWidget {
     owner_.PaintBoxMouseUp(event->button(), p.x(), p.y());
   }
   void paintEvent(QPaintEvent* event) override { owner_.PaintBoxPaint(event->rect()); }
+  // Ctrl+wheel zooms around the pointer; the plain wheel scrolls the view.
+  void wheelEvent(QWheelEvent* event) override {
+    if (!event->modifiers().testFlag(Qt::ControlModifier)) {
+      event->ignore();
+      return;
+    }
+    const QPoint p = event->position().toPoint();
+    owner_.PaintBoxWheel(event->angleDelta().y(), p.x(), p.y());
+    event->accept();
+  }
+  void leaveEvent(QEvent*) override { owner_.PaintBoxLeave(); }
 
  private:
   TFImage& owner_;
@@ -113,7 +178,7 @@ TFImage::TFImage(ImageSide& side, ImageSideKind kind, EditingState& editing,
       results_(results),
       host_(host),
       prompts_(prompts),
-      viewBuffer_(kBufferSize, kBufferSize, QImage::Format_RGB32) {
+      viewBuffer_(1, 1, QImage::Format_RGB32) {
   viewBuffer_.fill(Qt::black);
   for (int i = 0; i < static_cast<int>(glyphs_.size()); ++i) {
     glyphs_[static_cast<std::size_t>(i)] = QImage(QStringLiteral(":/glyphs/glyph%1.png").arg(i));
@@ -125,6 +190,7 @@ TFImage::TFImage(ImageSide& side, ImageSideKind kind, EditingState& editing,
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(scrollArea_);
+  showMode();
   show();
 }
 
@@ -152,16 +218,29 @@ int TFImage::imageDepth() const { return storedDepth_; }
 int TFImage::imageWidth() const { return displayImage_.width(); }
 int TFImage::imageHeight() const { return displayImage_.height(); }
 
-// The window takes the image's size (at most the desktop's), the surface the image's size.
+// The window takes the image's size, but never more than the screen can show with its frame;
+// the surface takes the image's size.
 void TFImage::fitWindowToImage() {
   const QSize imageSize = displayImage_.size();
   paintBox_->resize(imageSize);
-  const QSize desktop = screen()->availableGeometry().size();
-  resize(imageSize.boundedTo(desktop));
+  resize(imageSize.boundedTo(largestWindowSize()));
+}
+
+// The screen's available area less the room the cascade of the two image windows needs and
+// twice the window frame (the centring places the frame by the client area's centre); the frame
+// is assumed typical until the window system reports it.
+QSize TFImage::largestWindowSize() const {
+  QSize frame = frameGeometry().size() - size();
+  if (frame.isEmpty()) frame = kTypicalFrame;
+  return screen()->availableGeometry().size() - 2 * frame - QSize(kCascadeRoom, kCascadeRoom);
 }
 
 void TFImage::setCaptionForZoom() {
-  setWindowTitle(captionBase_ + QStringLiteral(" [%1:1]").arg(zoom_));
+  QString caption = captionBase_ + QStringLiteral(" [%1:1]").arg(zoom_);
+  if (editing_.editMode == EditMode::Adjust) {
+    caption += QStringLiteral(" - Ajustement (sommet %1/4)").arg(adjustPickCount_ + 1);
+  }
+  setWindowTitle(caption);
 }
 
 // Keeps the image point under surface position (x, y) at the same place on the screen.
@@ -202,6 +281,7 @@ QRect TFImage::visibleArea() const {
 void TFImage::renderView() {
   if (!imageLoaded_) return;
   const QRect area = visibleArea();
+  fitBufferToView(area.size());
   renderedArea_ = area;
   renderedZoom_ = zoom_;
   col0_ = area.left() / zoom_;
@@ -219,13 +299,21 @@ void TFImage::renderView() {
   drawSelectedGlyph();
 }
 
+// The buffer covers the whole visible part of the view, whatever its size.
+void TFImage::fitBufferToView(const QSize& view) {
+  const QSize wanted = view.expandedTo(QSize(1, 1));
+  if (viewBuffer_.size() != wanted) viewBuffer_ = QImage(wanted, QImage::Format_RGB32);
+}
+
 // Enlarges the visible image pixels into the buffer by block replication: buffer pixel (x, y)
 // shows the image pixel under surface point (hpos + x, vpos + y). The rest is black.
 void TFImage::copyVisibleImage(const QRect& area) {
+  const int bufferWidth = viewBuffer_.width();
+  const int bufferHeight = viewBuffer_.height();
   const int coverWidth =
-      std::clamp(std::min(zoom_ * imageWidth() - area.left(), area.width()), 0, kBufferSize);
+      std::clamp(std::min(zoom_ * imageWidth() - area.left(), area.width()), 0, bufferWidth);
   const int coverHeight =
-      std::clamp(std::min(zoom_ * imageHeight() - area.top(), area.height()), 0, kBufferSize);
+      std::clamp(std::min(zoom_ * imageHeight() - area.top(), area.height()), 0, bufferHeight);
   int previousRow = -1;
   for (int y = 0; y < coverHeight; ++y) {
     auto* line = reinterpret_cast<QRgb*>(viewBuffer_.scanLine(y));
@@ -238,11 +326,11 @@ void TFImage::copyVisibleImage(const QRect& area) {
                  coverWidth, line);
       previousRow = imageRow;
     }
-    std::fill(line + coverWidth, line + kBufferSize, qRgb(0, 0, 0));
+    std::fill(line + coverWidth, line + bufferWidth, qRgb(0, 0, 0));
   }
-  for (int y = coverHeight; y < kBufferSize; ++y) {
+  for (int y = coverHeight; y < bufferHeight; ++y) {
     auto* line = reinterpret_cast<QRgb*>(viewBuffer_.scanLine(y));
-    std::fill_n(line, kBufferSize, qRgb(0, 0, 0));
+    std::fill_n(line, bufferWidth, qRgb(0, 0, 0));
   }
 }
 
@@ -269,12 +357,13 @@ bool TFImage::inVisibleRange(double row, double column) const {
   return c >= col0_ && c <= colMax_ && r >= row0_ && r <= rowMax_;
 }
 
-// Outlines as open polylines (a closed polygon repeats its first vertex) and a cross with a
-// free centre on every vertex in the visible range.
+// Outlines as open polylines (a closed polygon repeats its first vertex), dashed when locked, in
+// the colour of the polygon's pair, with a cross with a free centre on every vertex in the
+// visible range and the polygon's number inside a closed one.
 void TFImage::drawPolygons(QPainter& painter) {
-  painter.setPen(thinPen(kPolygonColour));
   for (std::size_t k = 0; k < side_.polygons.size(); ++k) {
     const Polygone& polygon = side_.polygons[k];
+    const QColor colour = pairColour(k);
     QPolygon outline;
     for (const Sommet* vertex : polygon.sommets) {
       int x = bufferX(vertex->V);
@@ -283,17 +372,42 @@ void TFImage::drawPolygons(QPainter& painter) {
       if (y == imageHeight()) y = imageHeight() - 1;
       outline << QPoint(x, y);
     }
+    painter.setPen(thinPen(colour, polygon.locked ? Qt::DashLine : Qt::SolidLine));
     painter.drawPolyline(outline);
+    painter.setPen(thinPen(colour));
     for (const Sommet* vertex : polygon.sommets) {
       if (inVisibleRange(vertex->U, vertex->V)) {
         drawCross(painter, bufferX(vertex->V), bufferY(vertex->U));
       }
     }
+    if (polygon.isClosed() && polygon.sommets.size() > 1) drawPolygonNumber(painter, polygon, k);
   }
+}
+
+// The number k + 1 centred on the mean of the corners, outlined in black so that it reads on
+// any grey.
+void TFImage::drawPolygonNumber(QPainter& painter, const Polygone& polygon, std::size_t k) {
+  const QPointF centre = cornerMean(polygon);
+  const QPoint at(bufferX(centre.x()), bufferY(centre.y()));
+  const QString number = QString::number(k + 1);
+  QFont font = painter.font();
+  font.setPixelSize(kNumberPixelSize);
+  font.setBold(true);
+  painter.setFont(font);
+  const QFontMetrics metrics(font);
+  const QSize size(metrics.horizontalAdvance(number) + 2, metrics.height() + 2);
+  const QRect placed(at - QPoint(size.width() / 2, size.height() / 2), size);
+  painter.setPen(Qt::black);
+  for (const QPoint shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+    painter.drawText(placed.translated(shift), Qt::AlignCenter, number);
+  }
+  painter.setPen(pairColour(k));
+  painter.drawText(placed, Qt::AlignCenter, number);
 }
 
 void TFImage::drawRubberBand(QPainter& painter) {
   if (editing_.editMode != EditMode::Add || constructionState_ != 1) return;
+  painter.setPen(thinPen(pairColour(side_.polygons.size() - 1)));
   const int row = floorDiv(editing_.pointerY, zoom_);
   const int column = floorDiv(editing_.pointerX, zoom_);
   painter.drawLine(bufferX(lastVertex_->V), bufferY(lastVertex_->U), bufferX(column), bufferY(row));
@@ -329,6 +443,7 @@ void TFImage::drawPluses(QPainter& painter, const std::vector<InterestPointList>
 }
 
 void TFImage::drawSelectedGlyph() {
+  if (!pointerInside_) return;
   const bool snappedU = editing_.snapU != kNoSnap;
   const bool snappedV = editing_.snapV != kNoSnap;
   if (hoveredVertex_ != nullptr) {
@@ -372,12 +487,28 @@ void TFImage::resetConstruction() {
   constructionState_ = 0;
   adjustPicks_.fill(nullptr);
   adjustPickCount_ = 0;
+  setCaptionForZoom();
 }
 
-void TFImage::forgetVertices() {
-  resetConstruction();
-  lastVertex_ = nullptr;
+ConstructionState TFImage::construction() const {
+  const bool constructing = constructionState_ == 1 && draggedVertex_ == nullptr;
+  return {constructing, constructing ? lastVertex_ : nullptr};
+}
+
+void TFImage::restoreConstruction(const ConstructionState& state) {
+  endDrag();
+  const bool keeps = editing_.editMode == EditMode::Add || editing_.editMode == EditMode::Arrow;
+  constructionState_ = keeps && state.constructing ? 1 : 0;
+  lastVertex_ = constructionState_ == 1 ? state.lastVertex : nullptr;
   hoveredVertex_ = nullptr;
+  adjustPicks_.fill(nullptr);
+  adjustPickCount_ = 0;
+  setCaptionForZoom();
+}
+
+void TFImage::showMode() {
+  if (draggedVertex_ == nullptr) paintBox_->setCursor(cursorFor(editing_.editMode));
+  setCaptionForZoom();
 }
 
 int TFImage::constructionState() const { return constructionState_; }
@@ -417,6 +548,7 @@ void TFImage::snapToBorders(int row, int column) {
 void TFImage::PaintBoxMouseMove(int x, int y) {
   const int row = floorDiv(y, zoom_);
   const int column = floorDiv(x, zoom_);
+  pointerInside_ = true;
   host_.showPointerPosition(row, column);
   editing_.pointerX = x;
   editing_.pointerY = y;
@@ -478,6 +610,46 @@ void TFImage::PaintBoxMouseDown(Qt::MouseButton button, bool shift, int x, int y
   host_.listPolygons();
 }
 
+// One wheel notch (or the sum of smaller turns) is one zoom step around the pointer.
+void TFImage::PaintBoxWheel(int angle, int x, int y) {
+  wheelRemainder_ += angle;
+  while (wheelRemainder_ >= kWheelStep) {
+    wheelRemainder_ -= kWheelStep;
+    zoomIn(x, y);
+  }
+  while (wheelRemainder_ <= -kWheelStep) {
+    wheelRemainder_ += kWheelStep;
+    zoomOut(x, y);
+  }
+}
+
+// The glyph tells what a click would do: it goes with the pointer. A drag keeps its snapping.
+void TFImage::PaintBoxLeave() {
+  if (draggedVertex_ != nullptr) return;
+  pointerInside_ = false;
+  hoveredVertex_ = nullptr;
+  renderView();
+  showView();
+}
+
+// Esc ends the polygon under construction as the other mouse buttons do; A, M, D and F choose
+// the Add, Move, Del and Arrow modes.
+void TFImage::keyPressEvent(QKeyEvent* event) {
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  const std::optional<EditMode> mode = modeForKey(event->key());
+  if (plain && event->key() == Qt::Key_Escape && editing_.editMode == EditMode::Add &&
+      constructionState_ == 1) {
+    endConstruction();
+    renderView();
+    showView();
+    host_.listPolygons();
+  } else if (plain && mode) {
+    host_.chooseEditMode(*mode);
+  } else {
+    QWidget::keyPressEvent(event);
+  }
+}
+
 // A vertex at the press position, taking the border row or column the pointer is snapped to.
 Sommet* TFImage::createSnappedVertex(int row, int column) {
   const bool snappedU = editing_.snapU != kNoSnap;
@@ -487,33 +659,50 @@ Sommet* TFImage::createSnappedVertex(int row, int column) {
 }
 
 // Left presses start or extend the polygon under construction (a hovered vertex is shared, and
-// clicking the first one closes the polygon); another button ends the construction.
+// clicking the first one closes the polygon); another button ends the construction. Each press
+// that changes something is one undo step.
 void TFImage::addPress(Qt::MouseButton button, int row, int column) {
   if (constructionState_ == 0) {
     if (button != Qt::LeftButton) return;
+    host_.beginPolygonEdit();
     Sommet* vertex = hoveredVertex_ != nullptr ? hoveredVertex_ : createSnappedVertex(row, column);
     side_.polygons.appendPolygon().sommets.push_back(vertex);
     lastVertex_ = vertex;
     constructionState_ = 1;
-    return;
+    host_.endPolygonEdit(QStringLiteral("ajout du sommet"), {});
+  } else if (button != Qt::LeftButton) {
+    endConstruction();
+  } else if (hoveredVertex_ == nullptr || hoveredVertex_ != lastVertex_) {
+    // A second click on the vertex just placed is ignored: it would repeat that vertex.
+    host_.beginPolygonEdit();
+    const QString what = extendConstruction(row, column);
+    host_.endPolygonEdit(what, {});
   }
-  if (button != Qt::LeftButton) {
-    constructionState_ = 0;
-    lastVertex_ = nullptr;
-    return;
-  }
+}
+
+// Appends the hovered or a new vertex to the polygon under construction; says what was done.
+QString TFImage::extendConstruction(int row, int column) {
   Polygone& polygon = side_.polygons.back();
   Sommet* vertex = hoveredVertex_ != nullptr ? hoveredVertex_ : createSnappedVertex(row, column);
   polygon.sommets.push_back(vertex);
   lastVertex_ = vertex;
-  if (polygon.isClosed()) {
-    constructionState_ = 0;
-    lastVertex_ = nullptr;
-  }
+  if (!polygon.isClosed()) return QStringLiteral("ajout du sommet");
+  constructionState_ = 0;
+  lastVertex_ = nullptr;
+  return QStringLiteral("fermeture du polygone");
+}
+
+// The polygon under construction stays in the list as drawn.
+void TFImage::endConstruction() {
+  host_.beginPolygonEdit();
+  constructionState_ = 0;
+  lastVertex_ = nullptr;
+  host_.endPolygonEdit(QStringLiteral("fin du polygone"), {});
 }
 
 void TFImage::movePress(Qt::MouseButton button) {
   if (constructionState_ != 0 || button != Qt::LeftButton || hoveredVertex_ == nullptr) return;
+  host_.beginPolygonEdit();
   draggedVertex_ = hoveredVertex_;
   hoveredVertex_ = nullptr;
   paintBox_->setCursor(Qt::BlankCursor);
@@ -522,9 +711,12 @@ void TFImage::movePress(Qt::MouseButton button) {
 
 void TFImage::deletePress() {
   if (hoveredVertex_ == nullptr) return;
+  host_.beginPolygonEdit();
   if (lastVertex_ == hoveredVertex_) lastVertex_ = nullptr;
-  side_.polygons.deleteVertex(hoveredVertex_);
+  VertexStore released;
+  released.push_back(side_.polygons.deleteVertex(hoveredVertex_));
   hoveredVertex_ = nullptr;
+  host_.endPolygonEdit(QStringLiteral("suppression du sommet"), std::move(released));
 }
 
 void TFImage::adjustPress() {
@@ -533,10 +725,13 @@ void TFImage::adjustPress() {
   ++adjustPickCount_;
   hoveredVertex_ = nullptr;
   if (adjustPickCount_ == static_cast<int>(adjustPicks_.size())) {
+    host_.beginPolygonEdit();
     runAdjustment();
     adjustPicks_.fill(nullptr);
     adjustPickCount_ = 0;
+    host_.endPolygonEdit(QStringLiteral("ajustement du sommet"), {});
   }
+  setCaptionForZoom();
 }
 
 // Moves the second pick, along the line from the first, onto the line through the last two.
@@ -561,11 +756,13 @@ void TFImage::PaintBoxMouseUp(Qt::MouseButton, int, int) {
   endDrag();
 }
 
+// The whole drag, from press to release, is one undo step.
 void TFImage::endDrag() {
   if (draggedVertex_ == nullptr) return;
   draggedVertex_ = nullptr;
   constructionState_ = 0;
-  paintBox_->unsetCursor();
+  paintBox_->setCursor(cursorFor(editing_.editMode));
+  host_.endPolygonEdit(QStringLiteral("déplacement du sommet"), {});
 }
 
 }  // namespace plk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -9,6 +10,7 @@
 #include "core/editing.h"
 #include "core/project.h"
 
+class QKeyEvent;
 class QPainter;
 class QScrollArea;
 
@@ -20,6 +22,18 @@ class Prompts;
 
 // Which image of the pair a window shows; only the left window draws interest points.
 enum class ImageSideKind { Left, Right };
+
+// The polygon a window is drawing, as an undo step restores it.
+struct ConstructionState {
+  bool constructing = false;  // the last polygon of the list is under construction
+  Sommet* lastVertex = nullptr;
+
+  friend bool operator==(const ConstructionState&, const ConstructionState&) = default;
+};
+
+// Outline colour of polygon k (from 0): a polygon and its partner at the same position in the
+// other image share it, and neighbouring positions differ.
+[[nodiscard]] QColor pairColour(std::size_t k);
 
 // The window of one image: shows it at zoom 1..10 with its polygons, points and matches, and
 // turns mouse events into vertex edits. It is a view of the project's ImageSide.
@@ -49,10 +63,14 @@ class TFImage : public QWidget {
 
   // Abandons a polygon under construction and forgets Adjust picks (constructionState := 0).
   void resetConstruction();
+  [[nodiscard]] ConstructionState construction() const;
+  // After an undo or redo: resumes the construction it had (only where Add or Arrow keeps one),
+  // and forgets hover, drag and Adjust picks, which may name vertices no longer listed.
+  void restoreConstruction(const ConstructionState& state);
+  // Follows a change of the editing mode: cursor, caption and the speed of the Adjust picks.
+  void showMode();
   // Ends a drag in progress, if any, leaving the vertex where it is and showing the pointer.
   void endDrag();
-  // After the side's polygons were destroyed: state 0 and no vertex referenced any more.
-  void forgetVertices();
   [[nodiscard]] int constructionState() const;
 
   [[nodiscard]] int adjustPickCount() const;
@@ -60,6 +78,9 @@ class TFImage : public QWidget {
   [[nodiscard]] const Sommet* lastVertex() const;
   [[nodiscard]] const Sommet* draggedVertex() const;
   void drawGlyph(int glyph);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   friend class PaintBox;
@@ -69,13 +90,18 @@ class TFImage : public QWidget {
   void PaintBoxMouseDown(Qt::MouseButton button, bool shift, int x, int y);
   void PaintBoxMouseUp(Qt::MouseButton button, int x, int y);
   void PaintBoxPaint(const QRect& area);
+  void PaintBoxWheel(int steps, int x, int y);
+  void PaintBoxLeave();
 
   void fitWindowToImage();
   void setCaptionForZoom();
+  [[nodiscard]] QSize largestWindowSize() const;
+  void fitBufferToView(const QSize& view);
   [[nodiscard]] QRect visibleArea() const;
   void copyVisibleImage(const QRect& area);
   void enlargeRow(const QRgb* source, int left, int width, QRgb* line) const;
   void drawPolygons(QPainter& painter);
+  void drawPolygonNumber(QPainter& painter, const Polygone& polygon, std::size_t k);
   void drawRubberBand(QPainter& painter);
   void drawPoints(QPainter& painter);
   void drawPluses(QPainter& painter, const std::vector<InterestPointList>& lists, bool leftPoint);
@@ -88,6 +114,8 @@ class TFImage : public QWidget {
   void snapToBorders(int row, int column);
   [[nodiscard]] Sommet* createSnappedVertex(int row, int column);
   void addPress(Qt::MouseButton button, int row, int column);
+  [[nodiscard]] QString extendConstruction(int row, int column);
+  void endConstruction();
   void movePress(Qt::MouseButton button);
   void deletePress();
   void adjustPress();
@@ -108,6 +136,8 @@ class TFImage : public QWidget {
   QImage displayImage_;  // the same in RGB32, the source of every redraw
   std::array<QImage, 4> glyphs_;
   bool imageLoaded_ = false;
+  bool pointerInside_ = false;  // the glyph shows only while the pointer is over the surface
+  int wheelRemainder_ = 0;      // wheel angle not yet turned into a zoom step
   QString captionBase_;
   int zoom_ = 1;
 

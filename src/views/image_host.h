@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QString>
+
+#include "core/editing.h"
+#include "core/polygone.h"
+
 namespace plk {
 
 // What an image window asks of the main window.
@@ -10,6 +15,13 @@ class ImageWindowHost {
   virtual void listPolygons() = 0;
   // Shows "(u,v) = (row,column)" in the pointer label.
   virtual void showPointerPosition(int row, int column) = 0;
+  // Chooses the editing mode of both windows, as its speed button does.
+  virtual void chooseEditMode(EditMode mode) = 0;
+  // Bracket a change of the polygons made by one gesture: the change becomes one undo step named
+  // `what` (nothing is recorded when nothing changed). `released` holds the vertices the gesture
+  // took out of the list, kept alive for the undo.
+  virtual void beginPolygonEdit() = 0;
+  virtual void endPolygonEdit(const QString& what, VertexStore released) = 0;
 };
 
 }  // namespace plk

@@ -57,6 +57,50 @@ TEST(DeleteVertex, SharedVertexLeavesBothPolygonsAndOnlyVertexRemovesItsPolygon)
   EXPECT_EQ(list.vertexCount(), 2u);
 }
 
+// Undo keeps a deleted vertex alive and puts the very object back into every polygon that
+// listed it, at its old positions.
+TEST(CaptureRestore, ADeletedSharedVertexComesBackAsTheSameObject) {
+  Triangle t;
+  Sommet* d = t.list.createVertex(160, 210);
+  t.list.appendPolygon().sommets = {t.b, d};
+  t.list[1].locked = true;
+  const PolygonListState before = t.list.capture();
+
+  VertexStore spare;
+  spare.push_back(t.list.deleteVertex(t.b));
+  EXPECT_EQ(spare.front().get(), t.b);
+  const PolygonListState after = t.list.capture();
+  t.b->U = 99;  // a later change to the detached object is undone too
+
+  t.list.restore(before, spare);
+  EXPECT_TRUE(spare.empty());
+  EXPECT_EQ(t.list.capture(), before);
+  EXPECT_EQ(t.list[0].sommets, (std::vector<Sommet*>{t.a, t.b, t.c, t.a}));
+  EXPECT_EQ(t.list[1].sommets, (std::vector<Sommet*>{t.b, d}));
+  EXPECT_TRUE(t.list[1].locked);
+  EXPECT_EQ(t.b->U, 0.0);
+  EXPECT_TRUE(t.b->BordU);
+
+  t.list.restore(after, spare);
+  EXPECT_EQ(t.list.capture(), after);
+  ASSERT_EQ(spare.size(), 1U);
+  EXPECT_EQ(spare.front().get(), t.b);
+  EXPECT_EQ(t.list.vertexCount(), 3U);
+}
+
+TEST(CaptureRestore, AnEmptyStateClearsTheListIntoTheSpareStore) {
+  Triangle t;
+  const PolygonListState full = t.list.capture();
+  VertexStore spare;
+  t.list.restore(PolygonListState{}, spare);
+  EXPECT_TRUE(t.list.empty());
+  EXPECT_EQ(t.list.vertexCount(), 0U);
+  EXPECT_EQ(spare.size(), 3U);
+  t.list.restore(full, spare);
+  EXPECT_EQ(t.list.capture(), full);
+  EXPECT_TRUE(t.list[0].isClosed());
+}
+
 TEST(DescribeRebuild, NumbersByFirstUseAndKeepsSharedVerticesShared) {
   PolygonList list;
   Sommet* a = list.createVertex(0, 0);

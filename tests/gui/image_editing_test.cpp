@@ -162,7 +162,7 @@ TEST_F(ImageEditingTest, ResettingDuringADragEndsIt) {
   EXPECT_EQ(vertex->U, 50.0);
 }
 
-TEST_F(ImageEditingTest, ForgettingVerticesDropsEveryReference) {
+TEST_F(ImageEditingTest, RestoringNoConstructionDropsEveryReference) {
   open(200, 150);
   editing.editMode = EditMode::Add;
   click(20, 20);
@@ -170,7 +170,7 @@ TEST_F(ImageEditingTest, ForgettingVerticesDropsEveryReference) {
   moveTo(at(20, 81));
   ASSERT_NE(window->hoveredVertex(), nullptr);
   polygons().clear();
-  window->forgetVertices();
+  window->restoreConstruction({});
   EXPECT_EQ(window->constructionState(), 0);
   EXPECT_EQ(window->lastVertex(), nullptr);
   EXPECT_EQ(window->hoveredVertex(), nullptr);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -22,9 +24,15 @@ class RecordingHost final : public ImageWindowHost {
  public:
   int listings = 0;
   std::vector<std::pair<int, int>> labels;  // (row, column) of every pointer label
+  std::vector<EditMode> chosenModes;
+  int editsBegun = 0;
+  QStringList edits;  // names of the edits ended, in order
 
   void listPolygons() override { ++listings; }
   void showPointerPosition(int row, int column) override { labels.emplace_back(row, column); }
+  void chooseEditMode(EditMode mode) override { chosenModes.push_back(mode); }
+  void beginPolygonEdit() override { ++editsBegun; }
+  void endPolygonEdit(const QString& what, VertexStore) override { edits << what; }
 };
 
 // Grey level of image pixel (row, column) in the pictures the tests load: neighbouring pixels
@@ -63,6 +71,9 @@ class ImageWindowTest : public ::testing::Test {
     window = std::make_unique<TFImage>(side(), kind, editing, project.results, host, prompts);
     ASSERT_TRUE(window->loadImage(writeGreyBmp(width, height), QStringLiteral("gauche"),
                                   QStringLiteral("image.bmp")));
+    // The scroll area shows or hides its bars through queued calls: let it settle, as the
+    // event loop does before the user acts.
+    QCoreApplication::processEvents();
   }
 
   // Surface position of the pixel (row, column) at the current zoom.

@@ -66,7 +66,8 @@ TEST_F(MainTest, SpeedButtonsChooseTheModeExclusively) {
   EXPECT_EQ(main().editing().editMode, EditMode::Add);
   action("Ajusterlessommetsdevantappartenirunct1")->trigger();
   EXPECT_EQ(main().editing().editMode, EditMode::Adjust);
-  EXPECT_TRUE(speedButton("SpeedButtonAdd")->isChecked());
+  EXPECT_TRUE(speedButton("SpeedButtonAdjust")->isChecked());
+  EXPECT_FALSE(speedButton("SpeedButtonAdd")->isChecked());
 }
 
 // A drag whose button-up never reached the window (the pointer grab was lost) must not survive
@@ -204,6 +205,7 @@ TEST_F(MainTest, FourAndOneBitImagesAreRefused) {
 
 TEST_F(MainTest, QuitAnswersCancelNoAndYes) {
   ASSERT_TRUE(openProject());
+  makeUnsavedChange();
   prompts.answers = {Answer::Cancel};
   EXPECT_FALSE(main().close());
   EXPECT_NE(main().project(), nullptr);
@@ -219,9 +221,10 @@ TEST_F(MainTest, QuitAnswersCancelNoAndYes) {
   EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.plk")}, QDir::Files).size(), 0);
 
   ASSERT_TRUE(openProject());
+  makeUnsavedChange();
   speedButton("SpeedButtonDel")->click();
   prompts.answers = {Answer::Yes};  // then the save dialog is cancelled
-  EXPECT_TRUE(main().askSaveAndClose());
+  EXPECT_TRUE(main().askSaveAndClose(CloseReason::Quit));
   EXPECT_EQ(prompts.dialogTitles, QStringList{QStringLiteral("Sauvegarde du projet en cours")});
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_TRUE(speedButton("SpeedButtonArrow")->isChecked());
@@ -397,7 +400,7 @@ TEST_F(MainTest, FailedSaveShowsTheWriterMessage) {
 // polygons would be lost. The user can then save elsewhere or answer No.
 TEST_F(MainTest, AFailedSaveWhenClosingKeepsTheProject) {
   ASSERT_TRUE(openProject());
-  addTriangle(main().project()->left.polygons);
+  makeUnsavedChange();
   const QString target = path(QStringLiteral("missing/scene.plk"));
   prompts.answers = {Answer::Yes};
   prompts.fileNames = {target};

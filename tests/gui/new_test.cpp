@@ -46,7 +46,8 @@ TEST_F(NewTest, OkCreatesTheProjectAndKeepsTheTexts) {
   ASSERT_NE(main().project(), nullptr);
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [ ]"));
 
-  // A project still open is closed first; Cancel keeps it and the dialog.
+  // A project still open with unsaved changes is closed first; Cancel keeps it and the dialog.
+  makeUnsavedChange();
   dialog().show();
   prompts.answers = {Answer::Cancel};
   click("Button3");

@@ -85,6 +85,14 @@ class ShellTest : public ::testing::Test {
     return main().findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText();
   }
 
+  // A change of the polygons recorded as an undo step, as a gesture makes one: the project then
+  // differs from its file.
+  void makeUnsavedChange() {
+    main().beginPolygonEdit();
+    addTriangle(main().project()->left.polygons);
+    main().endPolygonEdit(QStringLiteral("ajout du triangle"));
+  }
+
   // The closed triangle (10,20), (10,200), (150,20) on the left side.
   void addTriangle(PolygonList& polygons) {
     Polygone& triangle = polygons.appendPolygon();

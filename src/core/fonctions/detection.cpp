@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <queue>
 #include <string>
 #include <utility>
 
+#include "core/fonctions/double_pair.h"
 #include "core/fonctions/sampling.h"
 #include "core/parallel.h"
 
@@ -134,42 +136,75 @@ TensorProducts tensorProducts(const DerivativeMaps& d) {
   return p;
 }
 
-// Pixels whose tensor sums are accumulated together: a fixed count the compiler can keep in
-// registers and vectorise, each pixel still summing its taps in the specified order.
+// Pixels whose tensor sums are accumulated together, in registers, each pixel still summing
+// its taps in the specified order.
 constexpr int kBlock = 8;
+constexpr int kPairs = kBlock / 2;
 
-// The W-weighted sums of Ix^2, Ix Iy and Iy^2 over the window of `Count` consecutive pixels
-// of row r from column `first` on.
-template <int Count>
-std::array<double, 3 * Count> tensorSums(const TensorProducts& p, const DetectorKernels& k, int r,
-                                         int first) {
-  std::array<double, 3 * Count> sums{};
+// The W-weighted sums of Ix^2, Ix Iy and Iy^2 over the windows of kBlock consecutive pixels of
+// row r from column `first` on: a, b and c of pixel first + j at j, kBlock + j, 2 kBlock + j.
+std::array<double, 3 * kBlock> blockTensorSums(const TensorProducts& p, const DetectorKernels& k,
+                                               int r, int first) {
+  std::array<DoublePair, kPairs> xx{};
+  std::array<DoublePair, kPairs> xy{};
+  std::array<DoublePair, kPairs> yy{};
   for (int a = -k.h; a <= k.h; ++a) {
     for (int b = -k.h; b <= k.h; ++b) {
       const double w = k.W[taps(a + k.h) * taps(k.size) + taps(b + k.h)];
-      const double* xx = p.xx.at(r + a, first + b);
-      const double* xy = p.xy.at(r + a, first + b);
-      const double* yy = p.yy.at(r + a, first + b);
-      for (int j = 0; j < Count; ++j) {
-        sums[j] += w * xx[j];
-        sums[Count + j] += w * xy[j];
-        sums[2 * Count + j] += w * yy[j];
+      const DoublePair weight = broadcastPair(w);
+      const double* rowXX = p.xx.at(r + a, first + b);
+      const double* rowXY = p.xy.at(r + a, first + b);
+      const double* rowYY = p.yy.at(r + a, first + b);
+#pragma GCC unroll 4
+      for (std::size_t j = 0; j < kPairs; ++j) {
+        xx[j] += weight * loadPair(rowXX + 2 * j);
+        xy[j] += weight * loadPair(rowXY + 2 * j);
+        yy[j] += weight * loadPair(rowYY + 2 * j);
       }
+    }
+  }
+  std::array<double, 3 * kBlock> sums{};
+  std::memcpy(sums.data(), xx.data(), sizeof xx);
+  std::memcpy(sums.data() + kBlock, xy.data(), sizeof xy);
+  std::memcpy(sums.data() + 2 * kBlock, yy.data(), sizeof yy);
+  return sums;
+}
+
+// The same sums for one pixel.
+std::array<double, 3> pixelTensorSums(const TensorProducts& p, const DetectorKernels& k, int r,
+                                      int c) {
+  std::array<double, 3> sums{};
+  for (int a = -k.h; a <= k.h; ++a) {
+    for (int b = -k.h; b <= k.h; ++b) {
+      const double w = k.W[taps(a + k.h) * taps(k.size) + taps(b + k.h)];
+      sums[0] += w * p.xx(r + a, c + b);
+      sums[1] += w * p.xy(r + a, c + b);
+      sums[2] += w * p.yy(r + a, c + b);
     }
   }
   return sums;
 }
 
-template <int Count>
 void respondBlock(const TensorProducts& p, const PolygonIndexMap& map, std::int32_t polygon,
                   const DetectorKernels& k, int inclusionSize, int r, int first,
                   DoubleMap& response) {
-  const std::array<double, 3 * Count> sums = tensorSums<Count>(p, k, r, first);
-  for (int j = 0; j < Count; ++j) {
-    response(r, first + j) = inclusionHolds(map, polygon, r, first + j, inclusionSize)
-                                 ? smallerEigenvalue(sums[j], sums[Count + j], sums[2 * Count + j])
-                                 : kOutside;
+  const std::array<double, 3 * kBlock> sums = blockTensorSums(p, k, r, first);
+  for (int j = 0; j < kBlock; ++j) {
+    response(r, first + j) =
+        inclusionHolds(map, polygon, r, first + j, inclusionSize)
+            ? smallerEigenvalue(sums[taps(j)], sums[taps(kBlock + j)], sums[taps(2 * kBlock + j)])
+            : kOutside;
   }
+}
+
+void respondPixel(const TensorProducts& p, const PolygonIndexMap& map, std::int32_t polygon,
+                  const DetectorKernels& k, int inclusionSize, int r, int c, DoubleMap& response) {
+  if (!inclusionHolds(map, polygon, r, c, inclusionSize)) {
+    response(r, c) = kOutside;
+    return;
+  }
+  const std::array<double, 3> sums = pixelTensorSums(p, k, r, c);
+  response(r, c) = smallerEigenvalue(sums[0], sums[1], sums[2]);
 }
 
 void respondRow(const TensorProducts& p, const PolygonIndexMap& map, std::int32_t polygon,
@@ -186,9 +221,9 @@ void respondRow(const TensorProducts& p, const PolygonIndexMap& map, std::int32_
     while (c <= area.right && line[c] == polygon) ++c;
     int j = first;
     for (; j + kBlock <= c; j += kBlock) {
-      respondBlock<kBlock>(p, map, polygon, k, inclusionSize, r, j, response);
+      respondBlock(p, map, polygon, k, inclusionSize, r, j, response);
     }
-    for (; j < c; ++j) respondBlock<1>(p, map, polygon, k, inclusionSize, r, j, response);
+    for (; j < c; ++j) respondPixel(p, map, polygon, k, inclusionSize, r, j, response);
   }
 }
 

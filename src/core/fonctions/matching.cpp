@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/fonctions/double_pair.h"
 #include "core/fonctions/geometry.h"
 #include "core/fonctions/sampling.h"
 #include "core/parallel.h"
@@ -94,31 +95,53 @@ std::vector<double> windowMeans(const MatchingImage& b, const Rect& search, int 
   return means;
 }
 
-// Candidate windows scored together: a fixed count whose sums the compiler keeps in registers.
+// Candidate windows scored together, two per register.
 constexpr int kBlock = 4;
+constexpr int kPairs = kBlock / 2;
 
-// correlationScore of the reference against `Count` consecutive candidate windows whose top-left
+// correlationScore of the reference against kBlock consecutive candidate windows whose top-left
 // pixels start at `origin` in a row of b, sample by sample in row-major order for each.
-template <int Count>
-void scoreCandidates(const Reference& reference, const MatchingImage& b, const double* origin,
-                     int size, const double* means, double* scores) {
-  std::array<double, Count> squares{};
-  std::array<double, Count> cross{};
+void scoreCandidateBlock(const Reference& reference, const MatchingImage& b, const double* origin,
+                         int size, const double* means, double* scores) {
+  std::array<DoublePair, kPairs> squares{};
+  std::array<DoublePair, kPairs> cross{};
+  std::array<DoublePair, kPairs> mean{};
+  for (std::size_t j = 0; j < kPairs; ++j) mean[j] = loadPair(means + 2 * j);
   const std::size_t stride = static_cast<std::size_t>(b.columns);
   for (int a = 0; a < size; ++a) {
     const double* line = origin + index(a) * stride;
     for (int c = 0; c < size; ++c) {
-      const double centred = reference.centred[index(a * size + c)];
-      for (int x = 0; x < Count; ++x) {
-        const double d = line[c + x] - means[x];
-        squares[index(x)] += d * d;
-        cross[index(x)] += centred * d;
+      const DoublePair centred = broadcastPair(reference.centred[index(a * size + c)]);
+#pragma GCC unroll 2
+      for (std::size_t j = 0; j < kPairs; ++j) {
+        const DoublePair d = loadPair(line + c + 2 * j) - mean[j];
+        squares[j] += d * d;
+        cross[j] += centred * d;
       }
     }
   }
-  for (int x = 0; x < Count; ++x) {
-    scores[x] = cross[index(x)] / (reference.norm * flatGuard(std::sqrt(squares[index(x)])));
+  for (int x = 0; x < kBlock; ++x) {
+    const std::size_t j = index(x / 2);
+    const int lane = x % 2;
+    scores[x] = cross[j][lane] / (reference.norm * flatGuard(std::sqrt(squares[j][lane])));
   }
+}
+
+// The same score for one candidate window.
+double scoreCandidate(const Reference& reference, const MatchingImage& b, const double* origin,
+                      int size, double mean) {
+  double squares = 0.0;
+  double cross = 0.0;
+  const std::size_t stride = static_cast<std::size_t>(b.columns);
+  for (int a = 0; a < size; ++a) {
+    const double* line = origin + index(a) * stride;
+    for (int c = 0; c < size; ++c) {
+      const double d = line[c] - mean;
+      squares += d * d;
+      cross += reference.centred[index(a * size + c)] * d;
+    }
+  }
+  return cross / (reference.norm * flatGuard(std::sqrt(squares)));
 }
 
 // Scores of one row of candidate windows, every candidate summing its squares and cross
@@ -129,10 +152,10 @@ void scoreCandidateRow(const Reference& reference, const MatchingImage& b, const
   const double* origin = b.row(top) + search.left;
   int x = 0;
   for (; x + kBlock <= positions; x += kBlock) {
-    scoreCandidates<kBlock>(reference, b, origin + x, size, &means[index(x)], scores + x);
+    scoreCandidateBlock(reference, b, origin + x, size, &means[index(x)], scores + x);
   }
   for (; x < positions; ++x) {
-    scoreCandidates<1>(reference, b, origin + x, size, &means[index(x)], scores + x);
+    scores[x] = scoreCandidate(reference, b, origin + x, size, means[index(x)]);
   }
 }
 

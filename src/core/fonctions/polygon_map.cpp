@@ -1,6 +1,8 @@
 #include "core/fonctions/polygon_map.h"
 
-#include "core/fonctions/geometry.h"
+#include <numeric>
+
+#include "core/fonctions/polygon_scan.h"
 #include "core/parallel.h"
 
 namespace plk {
@@ -10,11 +12,13 @@ PolygonIndexMap::PolygonIndexMap(const PolygonList& polygons, int rows, int colu
       columns_(columns),
       indices_(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns), -1) {
   if (polygons.empty()) return;
+  const std::vector<PolygonShape> shapes = shapesOf(polygons);
+  std::vector<double> positions(static_cast<std::size_t>(columns));
+  std::iota(positions.begin(), positions.end(), 0.0);
   parallelFor(static_cast<std::size_t>(rows), [&](std::size_t r) {
-    std::int32_t* line = indices_.data() + r * static_cast<std::size_t>(columns);
-    for (int c = 0; c < columns; ++c) {
-      line[c] = findPolygon(polygons, static_cast<double>(r), static_cast<double>(c));
-    }
+    const std::span<std::int32_t> line(indices_.data() + r * static_cast<std::size_t>(columns),
+                                       static_cast<std::size_t>(columns));
+    classifyRow(shapes, static_cast<double>(r), positions, line);
   });
 }
 

@@ -12,7 +12,8 @@ namespace plk {
 class PolygonIndexMap {
  public:
   PolygonIndexMap() = default;
-  // One findPolygon per pixel (row u, column v), rows spread over the parallel loop.
+  // findPolygon at every pixel (row u, column v), a row at a time, rows spread over the
+  // parallel loop.
   PolygonIndexMap(const PolygonList& polygons, int rows, int columns);
 
   [[nodiscard]] int rows() const { return rows_; }

@@ -4,8 +4,8 @@
 #include "io/locale.h"
 #include "shell/aide.h"
 #include "shell/shell.h"
-#include "ui/prompts.h"
 #include "shell/translations.h"
+#include "ui/prompts.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

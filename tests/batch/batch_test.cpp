@@ -76,7 +76,7 @@ TEST_F(BatchTest, HelpAndArgumentErrors) {
   }
 }
 
-TEST_F(BatchTest, AMissingProjectOrImageIsExitThree) {
+TEST_F(BatchTest, AMissingProjectImageOrOutputFolderIsExitThree) {
   const Outcome missing = run({path("absent.plk")});
   EXPECT_EQ(missing.status, kUnreadableOrUnwritable);
   writeProject();
@@ -85,6 +85,10 @@ TEST_F(BatchTest, AMissingProjectOrImageIsExitThree) {
   EXPECT_EQ(noImage.status, kUnreadableOrUnwritable);
   EXPECT_EQ(noImage.err,
             "Erreur lors du chargement de l'image droite ! Création du projet impossible.\n");
+  writeProject();
+  writeText("blocker", "a file where the output folder should be");
+  const Outcome noFolder = run({path("p.plk"), QStringLiteral("--out"), path("blocker/out")});
+  EXPECT_EQ(noFolder.status, kUnreadableOrUnwritable);
 }
 
 TEST_F(BatchTest, ARefusedStageGivesTheDialogMessageAndExitTwo) {

@@ -7,6 +7,7 @@
 
 #include "core/runs/detect.h"
 #include "core/runs/disparites.h"
+#include "core/runs/estime.h"
 #include "core/runs/match.h"
 #include "core/runs/opti.h"
 #include "io/disparity_files.h"
@@ -80,6 +81,17 @@ std::optional<FieldError> runMatching(StageContext& context) {
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   (void)runMatch(context.project, fields, std::get<MatchParameters>(checked), context.report,
                  context.control, context.format);
+  return std::nullopt;
+}
+
+std::optional<FieldError> runEstimation(StageContext& context) {
+  EstimeFields fields;
+  takeText(context.texts, "iterations", fields.maxIterations);
+  takeText(context.texts, "ransac-tolerance", fields.ransacTolerance);
+  const Checked<EstimationParameters> checked = checkEstime(context.project, fields);
+  if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
+  (void)runEstime(context.project, fields, std::get<EstimationParameters>(checked), context.report,
+                  context.control, context.format);
   return std::nullopt;
 }
 
@@ -177,6 +189,11 @@ const std::vector<Stage>& chainStages() {
         {"match-precision", "R", "sub-pixel precision (0,1)"},
         {"match-flexibility", "N|off", "bidirectional check within N pixels, or none (1)"}},
        runMatching},
+      {"estimate",
+       "Estimation",
+       {{"iterations", "N", "iteration limit of the non-linear estimation (100)"},
+        {"ransac-tolerance", "R", "RANSAC tolerance (1e-4)"}},
+       runEstimation},
       {"disparities",
        "Disparités",
        {{"factor", "N", "resolution factor, samples per pixel along each axis (1)"},

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <cmath>
+#include <random>
+#include <sstream>
+
+#include "batch/batch.h"
+#include "io/disparity_readers.h"
+#include "io/project_file.h"
+
+namespace plk::batch {
+namespace {
+
+constexpr int kWidth = 200;
+constexpr int kHeight = 140;
+
+// The scene's plane: a pixel (u, v) of the left image is seen at (u, v - d) on the right.
+double disparity(double u, double v) { return 9.0 + 0.02 * v + 0.015 * u; }
+
+// A smooth texture of sinusoids in every direction, known at any real position, so that the
+// right image is the left one carried by the plane's homography without interpolation.
+class Texture {
+ public:
+  Texture() {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
+    std::uniform_real_distribution<double> frequency(0.15, 0.7);
+    for (int k = 0; k < 14; ++k) {
+      const double direction = angle(random);
+      const double f = frequency(random);
+      waves_.push_back({f * std::cos(direction), f * std::sin(direction), angle(random)});
+    }
+  }
+  [[nodiscard]] double at(double u, double v) const {
+    double sum = 0.0;
+    for (const Wave& wave : waves_) sum += std::sin(wave.alongU * u + wave.alongV * v + wave.phase);
+    return 128.0 + 110.0 * sum / std::sqrt(double(waves_.size()) * 2.0);
+  }
+
+ private:
+  struct Wave {
+    double alongU;
+    double alongV;
+    double phase;
+  };
+  std::vector<Wave> waves_;
+};
+
+QImage greyImage(const std::function<double(int, int)>& level) {
+  QImage image(kWidth, kHeight, QImage::Format_Grayscale8);
+  for (int u = 0; u < kHeight; ++u) {
+    for (int v = 0; v < kWidth; ++v) {
+      image.scanLine(u)[v] = static_cast<uchar>(std::clamp(std::lround(level(u, v)), 0L, 255L));
+    }
+  }
+  return image;
+}
+
+// The right column v' shows the left column v with v - d(u, v) = v', that is
+// v = (v' + 9 + 0.015 u) / 0.98.
+double leftColumn(double u, double rightV) { return (rightV + 9.0 + 0.015 * u) / 0.98; }
+
+PolygonListRecord quadrilateral(const std::vector<std::pair<double, double>>& corners) {
+  PolygonListRecord record;
+  for (const auto& [u, v] : corners) record.vertices.push_back({u, v, false, false});
+  record.polygons = {{0, 1, 2, 3, 0}};
+  return record;
+}
+
+TEST(Chain, ARightImageShiftedByAKnownHomographyGivesItsDisparities) {
+  QTemporaryDir folder;
+  const QDir dir(folder.path());
+  const Texture texture;
+  ASSERT_TRUE(greyImage([&](int u, int v) {
+                return texture.at(u, v);
+              }).save(dir.filePath(QStringLiteral("l.bmp")), "BMP"));
+  ASSERT_TRUE(greyImage([&](int u, int v) {
+                return texture.at(u, leftColumn(u, v));
+              }).save(dir.filePath(QStringLiteral("r.bmp")), "BMP"));
+  io::ProjectFileData data;
+  data.leftImagePath = "l.bmp";
+  data.rightImagePath = "r.bmp";
+  data.left = quadrilateral({{20.3, 50.2}, {20.3, 170.4}, {115.7, 170.4}, {115.7, 50.2}});
+  const auto right = [](double u, double v) { return std::pair{u, v - disparity(u, v)}; };
+  data.right = quadrilateral(
+      {right(17.3, 45.2), right(17.3, 175.4), right(118.7, 175.4), right(118.7, 45.2)});
+  io::writeProjectFile(dir.filePath(QStringLiteral("p.plk")), data, NumberFormat{});
+
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = runBatch({dir.filePath(QStringLiteral("p.plk")), QStringLiteral("--pfm"),
+                               QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))},
+                              out, err, false);
+  ASSERT_EQ(status, kDone) << err.str();
+  const DisparityField map =
+      io::readDisparityMap(dir.filePath(QStringLiteral("out/disparites.pfm")));
+  int inside = 0;
+  int close = 0;
+  for (int u = 21; u <= 115; ++u) {
+    for (int v = 51; v <= 170; ++v) {
+      ++inside;
+      const double d = map.values[static_cast<std::size_t>(u) * kWidth + v];
+      if (std::fabs(d - disparity(u, v)) < 0.05) ++close;
+    }
+  }
+  EXPECT_GE(close, 0.98 * inside) << close << " of " << inside << "\n" << out.str();
+}
+
+}  // namespace
+}  // namespace plk::batch

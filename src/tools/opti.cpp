@@ -141,11 +141,13 @@ void TFOpti::Button1Click() {
   }
   ReportSink& report = host_.showReport();
   OptiOutcome outcome;
+  host_.beginPolygonEdit();
   {
     ProgressDialog progress(this, windowTitle());
     outcome = runOpti(*project, fields, std::get<OptiParameters>(checked), report, progress,
                       host_.numberFormat());
   }
+  host_.endPolygonEdit(QStringLiteral("optimisation de la segmentation"));
   if (outcome.logFailed) {
     prompts_.showError(this, QString::fromUtf8(kOptimLogFailed.data(),
                                                static_cast<qsizetype>(kOptimLogFailed.size())));

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QUndoStack>
 
 #include "numeric/optim.h"
 #include "numeric/simopt.h"
@@ -150,6 +151,20 @@ TEST_F(OptiTest, IncompleteMethodWithoutIterationsRunsTheExactSearch) {
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_TRUE(shell->rapport().isVisible());
   EXPECT_NE(listing(), before);  // the listing follows the moved vertices
+}
+
+TEST_F(OptiTest, ACompletedRunIsOneUndoStep) {
+  openWithTriangle();
+  main().listPolygons();
+  const QString before = listing();
+  edit("Edit1")->setText(QStringLiteral("1"));
+  start();
+  ASSERT_NE(listing(), before);
+  QUndoStack& undo = main().undoStack();
+  EXPECT_EQ(undo.undoText(), QStringLiteral("optimisation de la segmentation"));
+  undo.undo();
+  EXPECT_EQ(listing(), before);
+  EXPECT_FALSE(undo.canUndo());
 }
 
 TEST_F(OptiTest, FieldsKeepTheirTextsBetweenOpenings) {

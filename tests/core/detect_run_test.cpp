@@ -11,49 +11,37 @@
 namespace plk {
 namespace {
 
-void addBox(PolygonList& polygons, double top, double left, double bottom, double right) {
-  Polygone& polygon = polygons.appendPolygon();
-  Sommet* first = polygons.createVertex(top, left);
-  polygon.sommets = {first, polygons.createVertex(top, right), polygons.createVertex(bottom, right),
-                     polygons.createVertex(bottom, left), first};
-}
-
-std::string messageOf(const Checked<DetectionParameters>& checked) {
-  const auto* error = std::get_if<FieldError>(&checked);
-  return error != nullptr ? error->message : std::string();
-}
-
 class DetectRun : public ::testing::Test {
  protected:
   void SetUp() override {
     const test::StereoScene scene = test::loadScene("venus");
     project.left.image = scene.left;
     project.right.image = scene.right;
-    addBox(project.left.polygons, 10, 10, 190, 200);
-    addBox(project.left.polygons, 200, 220, 370, 420);
+    test::addBox(project.left.polygons, 10, 10, 190, 200);
+    test::addBox(project.left.polygons, 200, 220, 370, 420);
   }
   Project project;
 };
 
 TEST_F(DetectRun, RefusesPolygonsThenFieldsInTheirOrder) {
   Project empty;
-  EXPECT_EQ(messageOf(checkDetect(empty, {})),
+  EXPECT_EQ(test::messageOf(checkDetect(empty, {})),
             "Au moins un polygone dans l'image gauche est nécessaire pour cette étape.");
   project.left.polygons.back().sommets.pop_back();
-  EXPECT_EQ(messageOf(checkDetect(project, {"x", "x", "x"})),
+  EXPECT_EQ(test::messageOf(checkDetect(project, {"x", "x", "x"})),
             "Au moins un polygone de l'image gauche n'est pas fermé.");
   Project closed;
-  addBox(closed.left.polygons, 10, 10, 20, 20);
+  test::addBox(closed.left.polygons, 10, 10, 20, 20);
   const std::string inclusion =
       "La taille de la fenêtre d'inclusion n'est pas une valeur correcte.";
   const std::string filter = "La taille du filtre détecteur n'est pas une valeur correcte.";
   const std::string count = "Le nombre de points n'est pas une valeur correcte.";
-  EXPECT_EQ(messageOf(checkDetect(closed, {"x", "x", "x"})), inclusion);
-  EXPECT_EQ(messageOf(checkDetect(closed, {"x", "x", "0"})), inclusion);
-  EXPECT_EQ(messageOf(checkDetect(closed, {"x", "x", "11"})), filter);
-  EXPECT_EQ(messageOf(checkDetect(closed, {"2", "x", "11"})), filter);  // no derivative tap
-  EXPECT_EQ(messageOf(checkDetect(closed, {"11", "0", "11"})), count);
-  EXPECT_EQ(messageOf(checkDetect(closed, {"11", "3,5", "11"})), count);
+  EXPECT_EQ(test::messageOf(checkDetect(closed, {"x", "x", "x"})), inclusion);
+  EXPECT_EQ(test::messageOf(checkDetect(closed, {"x", "x", "0"})), inclusion);
+  EXPECT_EQ(test::messageOf(checkDetect(closed, {"x", "x", "11"})), filter);
+  EXPECT_EQ(test::messageOf(checkDetect(closed, {"2", "x", "11"})), filter);  // no derivative tap
+  EXPECT_EQ(test::messageOf(checkDetect(closed, {"11", "0", "11"})), count);
+  EXPECT_EQ(test::messageOf(checkDetect(closed, {"11", "3,5", "11"})), count);
   const auto parameters = std::get<DetectionParameters>(checkDetect(closed, {"9", "+40", "7"}));
   EXPECT_EQ(parameters.filterSize, 9);
   EXPECT_EQ(parameters.pointCount, 40);

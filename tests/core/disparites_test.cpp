@@ -7,11 +7,6 @@
 namespace plk {
 namespace {
 
-std::string messageOf(const Checked<DisparityParameters>& checked) {
-  const auto* error = std::get_if<FieldError>(&checked);
-  return error == nullptr ? std::string() : error->message;
-}
-
 Project estimatedProject() {
   Project project;
   project.imageHeight = 2;
@@ -26,24 +21,24 @@ TEST(CheckDisparites, PreconditionThenFieldsInOrder) {
   project.imageWidth = 3;
   DisparitesFields fields;
   fields.factor = "x";
-  EXPECT_EQ(messageOf(checkDisparites(project, fields)),
+  EXPECT_EQ(test::messageOf(checkDisparites(project, fields)),
             "Le calcul des homographies est nécessaire pour cette étape.");
   project = estimatedProject();
   const std::string factor = "Le facteur de résolution n'est pas une valeur correcte.";
   for (const char* text : {"x", "0", "-2", "1,5", "", "5000"}) {
     fields.factor = text;
     fields.rgbMultiplier = "y";
-    EXPECT_EQ(messageOf(checkDisparites(project, fields)), factor) << text;
+    EXPECT_EQ(test::messageOf(checkDisparites(project, fields)), factor) << text;
   }
   fields.factor = "4";
   for (const char* text : {"y", "-1"}) {
     fields.rgbMultiplier = text;
-    EXPECT_EQ(messageOf(checkDisparites(project, fields)),
+    EXPECT_EQ(test::messageOf(checkDisparites(project, fields)),
               "Le coefficient multiplicatif RVB n'est pas une valeur correcte.");
   }
   fields.rgbMultiplier = "0";
   fields.greyMultiplier = "-8";
-  EXPECT_EQ(messageOf(checkDisparites(project, fields)),
+  EXPECT_EQ(test::messageOf(checkDisparites(project, fields)),
             "Le coefficient multiplicatif niveaux de gris n'est pas une valeur correcte.");
   fields.greyMultiplier = "+8";
   fields.homographyIndex = 2;

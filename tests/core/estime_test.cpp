@@ -64,19 +64,14 @@ class EstimeRun : public ::testing::Test {
   UnattendedRun unattended;
 };
 
-std::string messageOf(const Checked<EstimationParameters>& checked) {
-  const auto* error = std::get_if<FieldError>(&checked);
-  return error == nullptr ? std::string() : error->message;
-}
-
 TEST(CheckEstime, MessagesInOrderAndParsedValues) {
   Project project;
-  EXPECT_EQ(messageOf(checkEstime(project, {"x", "y"})),
+  EXPECT_EQ(test::messageOf(checkEstime(project, {"x", "y"})),
             "Des points d'intérêt appariés sont nécessaires pour cette étape.");
   project.results.matches.resize(1);
-  EXPECT_EQ(messageOf(checkEstime(project, {"1.5", "y"})),
+  EXPECT_EQ(test::messageOf(checkEstime(project, {"1.5", "y"})),
             "Le nombre d'itérations n'est pas une valeur correcte.");
-  EXPECT_EQ(messageOf(checkEstime(project, {"100", "1e-4x"})),
+  EXPECT_EQ(test::messageOf(checkEstime(project, {"100", "1e-4x"})),
             "La tolérance ransac n'est pas une valeur correcte.");
   // No range check: a negative limit and a comma decimal are taken as they are.
   const auto checked = checkEstime(project, {"-3", "0,25"});

@@ -12,27 +12,15 @@
 namespace plk {
 namespace {
 
-void addBox(PolygonList& polygons, double top, double left, double bottom, double right) {
-  Polygone& polygon = polygons.appendPolygon();
-  Sommet* first = polygons.createVertex(top, left);
-  polygon.sommets = {first, polygons.createVertex(top, right), polygons.createVertex(bottom, right),
-                     polygons.createVertex(bottom, left), first};
-}
-
-std::string messageOf(const Checked<MatchParameters>& checked) {
-  const auto* error = std::get_if<FieldError>(&checked);
-  return error != nullptr ? error->message : std::string();
-}
-
 class MatchRun : public ::testing::Test {
  protected:
   void SetUp() override {
     const test::StereoScene scene = test::loadScene("sawtooth");
     project.left.image = scene.left;
     project.right.image = scene.right;
-    addBox(project.left.polygons, 0, 0, 379, 200);
-    addBox(project.left.polygons, 0, 201, 379, 433);
-    addBox(project.right.polygons, 0, 0, 379, 433);
+    test::addBox(project.left.polygons, 0, 0, 379, 200);
+    test::addBox(project.left.polygons, 0, 201, 379, 433);
+    test::addBox(project.right.polygons, 0, 0, 379, 433);
     test::ReportLines report;
     UnattendedRun run;
     const DetectFields fields{"11", "40", "11"};
@@ -50,7 +38,7 @@ class MatchRun : public ::testing::Test {
 };
 
 TEST_F(MatchRun, RefusesEachFieldWithItsMessageInTheDialogOrder) {
-  EXPECT_EQ(messageOf(checkMatch(Project{}, {})),
+  EXPECT_EQ(test::messageOf(checkMatch(Project{}, {})),
             "Des points d'intérêt sont nécessaires pour cette étape.");
   const std::string window =
       "La taille de la fenêtre de corrélation n'est pas une valeur correcte.";
@@ -58,22 +46,25 @@ TEST_F(MatchRun, RefusesEachFieldWithItsMessageInTheDialogOrder) {
   const std::string threshold = "Le score de corrélation minimum n'est pas une valeur correcte.";
   const std::string precision = "La précision au sous-pixel n'est pas une valeur correcte.";
   const std::string flexibility = "La souplesse n'est pas une valeur correcte.";
-  EXPECT_EQ(messageOf(checkMatch(project, withField(&MatchFields::windowSize, "0"))), window);
-  EXPECT_EQ(messageOf(checkMatch(project, withField(&MatchFields::windowSize, "1 1"))), window);
+  EXPECT_EQ(test::messageOf(checkMatch(project, withField(&MatchFields::windowSize, "0"))), window);
+  EXPECT_EQ(test::messageOf(checkMatch(project, withField(&MatchFields::windowSize, "1 1"))),
+            window);
   for (auto field : {&MatchFields::p1, &MatchFields::p2, &MatchFields::q1, &MatchFields::q2}) {
-    EXPECT_EQ(messageOf(checkMatch(project, withField(field, "1,5"))), zone);
+    EXPECT_EQ(test::messageOf(checkMatch(project, withField(field, "1,5"))), zone);
   }
   for (const char* text : {"x", "-1", "-1,5", "inf", "nan"}) {
-    EXPECT_EQ(messageOf(checkMatch(project, withField(&MatchFields::threshold, text))), threshold)
+    EXPECT_EQ(test::messageOf(checkMatch(project, withField(&MatchFields::threshold, text))),
+              threshold)
         << text;
   }
   for (const char* text : {"", "0", "-0,1", "inf"}) {
-    EXPECT_EQ(messageOf(checkMatch(project, withField(&MatchFields::precision, text))), precision)
+    EXPECT_EQ(test::messageOf(checkMatch(project, withField(&MatchFields::precision, text))),
+              precision)
         << text;
   }
   MatchFields unticked = withField(&MatchFields::flexibility, "un");
   unticked.bidirectional = false;
-  EXPECT_EQ(messageOf(checkMatch(project, unticked)), flexibility);
+  EXPECT_EQ(test::messageOf(checkMatch(project, unticked)), flexibility);
   unticked.flexibility = "3";
   EXPECT_EQ(std::get<MatchParameters>(checkMatch(project, unticked)).flexibility, -1);
   // Both separators, whatever the locale; the first failing field wins.
@@ -87,7 +78,7 @@ TEST_F(MatchRun, RefusesEachFieldWithItsMessageInTheDialogOrder) {
   EXPECT_EQ(parameters.flexibility, 2);
   typed.p2 = "x";
   typed.threshold = "x";
-  EXPECT_EQ(messageOf(checkMatch(project, typed)), zone);
+  EXPECT_EQ(test::messageOf(checkMatch(project, typed)), zone);
 }
 
 TEST_F(MatchRun, ReportsTheFieldsAsTypedAndTheCountsOfEveryUnlockedPolygon) {
@@ -123,7 +114,7 @@ TEST_F(MatchRun, ReportsTheFieldsAsTypedAndTheCountsOfEveryUnlockedPolygon) {
 }
 
 TEST_F(MatchRun, PolygonsAddedAfterTheDetectionCountNothing) {
-  addBox(project.left.polygons, 5, 5, 50, 50);
+  test::addBox(project.left.polygons, 5, 5, 50, 50);
   test::ReportLines report;
   UnattendedRun run;
   (void)runMatch(project, {}, std::get<MatchParameters>(checkMatch(project, {})), report, run, {});

@@ -15,13 +15,6 @@
 namespace plk {
 namespace {
 
-void addBox(PolygonList& polygons, double top, double left, double bottom, double right) {
-  Polygone& polygon = polygons.appendPolygon();
-  Sommet* first = polygons.createVertex(top, left);
-  polygon.sommets = {first, polygons.createVertex(top, right), polygons.createVertex(bottom, right),
-                     polygons.createVertex(bottom, left), first};
-}
-
 // A textured grey image without repeats: part of the left view of Sawtooth.
 const GreyImage& sawtoothLeft() {
   static const GreyImage image = test::loadScene("sawtooth").left;
@@ -199,8 +192,8 @@ TEST(MatchPoint, AgreesBitForBitWithTheRecordListMatcherOnARealPair) {
   const test::StereoScene scene = test::loadScene("sawtooth");
   PolygonList leftPolygons;
   PolygonList rightPolygons;
-  addBox(leftPolygons, 0, 0, 379, 433);
-  addBox(rightPolygons, 40, 20, 300, 400);  // borders that cut some search zones
+  test::addBox(leftPolygons, 0, 0, 379, 433);
+  test::addBox(rightPolygons, 40, 20, 300, 400);  // borders that cut some search zones
   const MatchingImage left(scene.left, leftPolygons);
   const MatchingImage right(scene.right, rightPolygons);
   int kept = 0;
@@ -328,7 +321,7 @@ TEST(SearchBestPosition, ACandidateStraddlingARightPolygonBorderGivesWayToTheNex
   const GreyImage image = textureImage(100, 80, 0.0, 0.0);
   PolygonList none;
   PolygonList cut;
-  addBox(cut, 0, 0, 79, 52);  // its right side crosses the window around (40, 50)
+  test::addBox(cut, 0, 0, 79, 52);  // its right side crosses the window around (40, 50)
   const MatchingImage a(image, none);
   const MatchingImage free(image, none);
   const MatchingImage bounded(image, cut);
@@ -348,9 +341,9 @@ TEST(MatchInterestPoints, OneThreadAndTwoGiveTheSameTablesAndLockedPolygonsKeepT
   const test::StereoScene scene = test::loadScene("sawtooth");
   PolygonList leftPolygons;
   PolygonList rightPolygons;
-  addBox(leftPolygons, 0, 0, 379, 200);
-  addBox(leftPolygons, 0, 201, 379, 433);
-  addBox(rightPolygons, 0, 0, 379, 433);
+  test::addBox(leftPolygons, 0, 0, 379, 200);
+  test::addBox(leftPolygons, 0, 201, 379, 433);
+  test::addBox(rightPolygons, 0, 0, 379, 433);
   leftPolygons[1].locked = true;
   std::vector<InterestPointList> points(2);
   for (int r = 10; r < 370; r += 9) {

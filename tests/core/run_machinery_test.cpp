@@ -1,10 +1,9 @@
-#include "core/parallel.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
+#include "core/parallel.h"
 #include "core/runs/run_common.h"
 #include "run_test_support.h"
 

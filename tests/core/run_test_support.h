@@ -1,10 +1,13 @@
 #pragma once
 
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "core/polygon_list.h"
 #include "core/report.h"
 #include "core/run_control.h"
+#include "core/runs/run_common.h"
 
 namespace plk::test {
 
@@ -28,5 +31,20 @@ class CancelAfterSteps final : public RunControl {
  private:
   int remaining_;
 };
+
+// Appends the closed rectangle with corners (top, left) and (bottom, right), clockwise.
+inline void addBox(PolygonList& polygons, double top, double left, double bottom, double right) {
+  Polygone& polygon = polygons.appendPolygon();
+  Sommet* first = polygons.createVertex(top, left);
+  polygon.sommets = {first, polygons.createVertex(top, right), polygons.createVertex(bottom, right),
+                     polygons.createVertex(bottom, left), first};
+}
+
+// The message of a refused run, or an empty text when the fields were accepted.
+template <typename Parameters>
+std::string messageOf(const Checked<Parameters>& checked) {
+  const auto* error = std::get_if<FieldError>(&checked);
+  return error == nullptr ? std::string() : error->message;
+}
 
 }  // namespace plk::test

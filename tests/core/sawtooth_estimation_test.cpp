@@ -17,13 +17,6 @@
 namespace plk {
 namespace {
 
-void addBox(PolygonList& polygons, double top, double left, double bottom, double right) {
-  Polygone& polygon = polygons.appendPolygon();
-  Sommet* first = polygons.createVertex(top, left);
-  polygon.sommets = {first, polygons.createVertex(top, right), polygons.createVertex(bottom, right),
-                     polygons.createVertex(bottom, left), first};
-}
-
 // Mean absolute difference between the disparity a homography gives at the inlier left points
 // (left column minus transferred column) and the ground truth there, known points only.
 double meanDisparityError(const Homography& h, const InterestPointList& inliers,
@@ -49,9 +42,9 @@ TEST(SawtoothEstimation, RobustRefinedHomographiesReproduceTheGroundTruth) {
   Project project;
   PolygonList& polygons = project.left.polygons;
   // Each box lies inside one plane of the ground truth, away from its borders.
-  addBox(polygons, 5, 5, 110, 250);    // the textured backdrop, left
-  addBox(polygons, 5, 265, 160, 428);  // the dark backdrop, right
-  addBox(polygons, 290, 5, 374, 428);  // the foreground below the teeth
+  test::addBox(polygons, 5, 5, 110, 250);    // the textured backdrop, left
+  test::addBox(polygons, 5, 265, 160, 428);  // the dark backdrop, right
+  test::addBox(polygons, 290, 5, 374, 428);  // the foreground below the teeth
   UnattendedRun unattended;
   const std::optional<InterestPointTables> points =
       detectInterestPoints(polygons, scene.left, DetectionParameters{}, {}, unattended);

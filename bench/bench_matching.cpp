@@ -27,10 +27,10 @@ namespace {
 constexpr int kPoints = 300;
 
 plk::GreyImage loadView(const char* name) {
-  const std::optional<QImage> image = plk::io::loadImageFile(
+  const std::optional<plk::io::DecodedImage> decoded = plk::io::loadImageFile(
       QStringLiteral(PLK_TESTDATA_DIR "/middlebury2001/sawtooth/") + QString::fromLatin1(name));
-  if (!image) std::abort();
-  return plk::io::toGreyImage(*image);
+  if (!decoded) std::abort();
+  return plk::io::toGreyImage(decoded->image);
 }
 
 struct Scene {

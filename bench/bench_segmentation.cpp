@@ -27,7 +27,7 @@ const Gradients& venus() {
   static const Gradients gradients = [] {
     const auto picture =
         plk::io::loadImageFile(QStringLiteral(PLK_TESTDATA_DIR "/middlebury2001/venus/left.bmp"));
-    const plk::GreyImage image = plk::io::toGreyImage(picture.value());
+    const plk::GreyImage image = plk::io::toGreyImage(picture.value().image);
     return Gradients{plk::computeGradient(image, plk::kSobelX),
                      plk::computeGradient(image, plk::kSobelY)};
   }();

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <clocale>
 
+#include "io/image_io.h"
 #include "io/locale.h"
 #include "shell/aide.h"
 #include "shell/shell.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   // formatted without it, and any library code that prints with printf must write a point.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("PLK"));
+  plk::io::limitImageAllocation();
   Q_INIT_RESOURCE(resources);
   const plk::FrenchTranslations translations;
   plk::DialogPrompts prompts;

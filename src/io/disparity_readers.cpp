@@ -1,6 +1,5 @@
 #include "io/disparity_readers.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <bit>
@@ -12,6 +11,7 @@
 #include "core/textformat.h"
 #include "io/image_io.h"
 #include "io/io_error.h"
+#include "io/regular_file.h"
 #include "io/text_file.h"
 
 namespace plk::io {
@@ -27,14 +27,26 @@ constexpr double kKittiScale = 256.0;
 
 QString extensionOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
 
-DisparityField readText(const QString& path) {
-  const std::optional<QStringList> lines = readTextFile(path);
-  if (!lines) failReading(path, "fichier illisible");
+bool isKnownMapFormat(const QString& path) {
+  const QString extension = extensionOf(path);
+  return extension == QStringLiteral("txt") || extension == QStringLiteral("pfm") ||
+         extension == QStringLiteral("png");
+}
+
+QByteArray readOrFail(const QString& path) {
+  std::optional<QByteArray> bytes = readRegularFile(path, kMaxTextFileBytes);
+  if (!bytes) failReading(path, "fichier illisible");
+  return std::move(*bytes);
+}
+
+DisparityField readText(const QByteArray& bytes, const QString& path) {
   DisparityField field;
-  for (const QString& line : *lines) {
+  for (const QString& line : textLines(bytes)) {
     const QStringList tokens = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (field.height == 0) field.width = static_cast<int>(tokens.size());
     if (tokens.size() != field.width) failReading(path, "lignes de longueurs différentes");
+    if (std::ssize(field.values) + field.width > kMaxImagePixels)
+      failReading(path, "carte trop grande");
     for (const QString& token : tokens) {
       const std::optional<double> value = parseReal(token.toStdString());
       if (!value) failReading(path, "valeur illisible");
@@ -66,10 +78,7 @@ float floatAt(const QByteArray& bytes, qsizetype offset, bool littleEndian) {
   return std::bit_cast<float>(bits);
 }
 
-DisparityField readPfm(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) failReading(path, "fichier illisible");
-  const QByteArray bytes = file.readAll();
+DisparityField readPfm(const QByteArray& bytes, const QString& path) {
   qsizetype position = 0;
   if (headerWord(bytes, position) != "Pf") failReading(path, "PFM gris (Pf) attendu");
   bool widthRead = false;
@@ -82,7 +91,7 @@ DisparityField readPfm(const QString& path) {
   ++position;  // the single whitespace that ends the header
   const qint64 count = qint64(field.width) * field.height;
   if (!widthRead || !heightRead || !scaleRead || scale == 0.0 || field.width <= 0 ||
-      field.height <= 0 || bytes.size() - position < count * 4) {
+      field.height <= 0 || count > kMaxImagePixels || bytes.size() - position < count * 4) {
     failReading(path, "en-tête ou données PFM incorrects");
   }
   field.values.resize(static_cast<std::size_t>(count));
@@ -97,10 +106,10 @@ DisparityField readPfm(const QString& path) {
   return field;
 }
 
-QImage loadOrFail(const QString& path) {
-  std::optional<QImage> image = loadImageFile(path);
-  if (!image) failReading(path, "image illisible");
-  return std::move(*image);
+QImage decodeOrFail(const QByteArray& bytes, const QString& path) {
+  std::optional<DecodedImage> decoded = decodeImage(bytes);
+  if (!decoded) failReading(path, "image illisible");
+  return std::move(decoded->image);
 }
 
 // Grey values of an 8-bit (codes, palette not consulted) or 16-bit image divided by `scale`.
@@ -130,11 +139,16 @@ DisparityField greyLevels(const QImage& image, double scale, const QString& path
 }  // namespace
 
 DisparityField readDisparityMap(const QString& path) {
+  if (!isKnownMapFormat(path)) failReading(path, "format inconnu (.txt, .pfm ou .png attendu)");
+  return parseDisparityMap(readOrFail(path), path);
+}
+
+DisparityField parseDisparityMap(const QByteArray& bytes, const QString& path) {
   const QString extension = extensionOf(path);
-  if (extension == QStringLiteral("txt")) return readText(path);
-  if (extension == QStringLiteral("pfm")) return readPfm(path);
+  if (extension == QStringLiteral("txt")) return readText(bytes, path);
+  if (extension == QStringLiteral("pfm")) return readPfm(bytes, path);
   if (extension == QStringLiteral("png")) {
-    const QImage image = loadOrFail(path);
+    const QImage image = decodeOrFail(bytes, path);
     if (image.format() != QImage::Format_Grayscale16) failReading(path, "PNG 16 bits attendu");
     return greyLevels(image, kKittiScale, path);
   }
@@ -142,12 +156,16 @@ DisparityField readDisparityMap(const QString& path) {
 }
 
 DisparityField readGroundTruth(const QString& path, double scale) {
-  if (extensionOf(path) == QStringLiteral("pfm")) return readPfm(path);
-  return greyLevels(loadOrFail(path), scale, path);
+  return parseGroundTruth(readOrFail(path), path, scale);
+}
+
+DisparityField parseGroundTruth(const QByteArray& bytes, const QString& path, double scale) {
+  if (extensionOf(path) == QStringLiteral("pfm")) return readPfm(bytes, path);
+  return greyLevels(decodeOrFail(bytes, path), scale, path);
 }
 
 ScoreMask readScoreMask(const QString& path) {
-  const QImage image = loadOrFail(path);
+  const QImage image = decodeOrFail(readOrFail(path), path);
   ScoreMask mask{image.width(), image.height(), {}};
   mask.scored.reserve(static_cast<std::size_t>(mask.width) * mask.height);
   if (image.depth() == 8) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -16,6 +17,12 @@ namespace plk::io {
 // A ground truth: ".pfm" (non-finite = unknown), or any grey image of 8 or 16 bits whose
 // values are divided by `scale`, 0 meaning unknown. Throws IoError.
 [[nodiscard]] DisparityField readGroundTruth(const QString& path, double scale);
+
+// The two readers above on a file's bytes; `path` gives the format by its extension and names
+// the file in messages. Files are read whole, up to 1 GB, and fields hold at most 2^26 values.
+[[nodiscard]] DisparityField parseDisparityMap(const QByteArray& bytes, const QString& path);
+[[nodiscard]] DisparityField parseGroundTruth(const QByteArray& bytes, const QString& path,
+                                              double scale);
 
 // Which pixels to score, one byte per pixel (non-zero = scored). An 8-bit image is taken as it
 // is; a colour image is taken as an occlusion picture of the disparity tool, whose white pixels

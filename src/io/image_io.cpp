@@ -1,22 +1,24 @@
 #include "io/image_io.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QtEndian>
 #include <cstring>
 
-namespace plk::io {
+#include "io/regular_file.h"
 
-std::optional<QImage> loadImageFile(const QString& path) {
-  QImage image;
-  if (!image.load(path)) return std::nullopt;
-  return image;
-}
+namespace plk::io {
 
 namespace {
 
 constexpr int kBmpFileHeaderSize = 14;
 constexpr int kOs2InfoHeaderSize = 12;  // BITMAPCOREHEADER: 16-bit sizes, count at offset 10
+
+// Deflate stores at most about 1032 bytes in one, and run-length codes 255 pixels in two bytes;
+// only skip codes, which leave pixels undefined, go further. A header claiming more pixels per
+// byte of file than this describes a picture the file does not hold.
+constexpr qint64 kMaxPixelsPerFileByte = 4096;
 
 // The bit count of a BMP header, or nothing when the bytes are not one.
 std::optional<int> bmpBitsPerPixel(const QByteArray& header) {
@@ -27,17 +29,41 @@ std::optional<int> bmpBitsPerPixel(const QByteArray& header) {
   return qFromLittleEndian<quint16>(info + countOffset);
 }
 
+bool isAcceptableSize(const QSize& size, qint64 fileBytes) {
+  const qint64 pixels = qint64{size.width()} * size.height();
+  return pixels <= kMaxImagePixels && pixels <= kMaxPixelsPerFileByte * fileBytes;
+}
+
+std::optional<DecodedImage> readImage(QIODevice& device) {
+  const std::optional<int> headerBits = bmpBitsPerPixel(device.peek(kBmpFileHeaderSize + 16));
+  QImageReader reader(&device);
+  const QSize claimed = reader.size();
+  if (claimed.isValid() && !isAcceptableSize(claimed, device.size())) return std::nullopt;
+  QImage image;
+  if (!reader.read(&image) || !isAcceptableSize(image.size(), device.size())) return std::nullopt;
+  const int bits = image.depth() == 8 ? headerBits.value_or(8) : image.depth();
+  return DecodedImage{std::move(image), bits};
+}
+
 }  // namespace
 
-int storedBitsPerPixel(const QString& path) {
+void limitImageAllocation() {
+  constexpr qint64 kBytesPerMegabyte = 1024 * 1024;
+  QImageReader::setAllocationLimit(static_cast<int>(kMaxImagePixels * 4 / kBytesPerMegabyte));
+}
+
+std::optional<DecodedImage> loadImageFile(const QString& path) {
+  if (!isRegularFile(path)) return std::nullopt;
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return 0;
-  if (const std::optional<int> bits = bmpBitsPerPixel(file.read(kBmpFileHeaderSize + 16))) {
-    return *bits;
-  }
-  file.close();
-  const QImage::Format format = QImageReader(path).imageFormat();
-  return format == QImage::Format_Invalid ? 0 : QImage::toPixelFormat(format).bitsPerPixel();
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  return readImage(file);
+}
+
+std::optional<DecodedImage> decodeImage(const QByteArray& bytes) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  if (!buffer.open(QIODevice::ReadOnly)) return std::nullopt;
+  return readImage(buffer);
 }
 
 GreyImage toGreyImage(const QImage& eightBitImage) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 #include <QString>
 #include <optional>
@@ -8,13 +10,28 @@
 
 namespace plk::io {
 
-// Any format the image readers know; nothing when the file cannot be read as an image.
-[[nodiscard]] std::optional<QImage> loadImageFile(const QString& path);
+// The most pixels an image may have: the gradients alone take 16 bytes a pixel and side, so a
+// pair of this size already needs 2 GB.
+inline constexpr qint64 kMaxImagePixels = qint64{1} << 26;
 
-// Bits per pixel as stored in the file: for a BMP the header's count (the toolkit expands 1- and
-// 4-bit BMPs to 8-bit images), for other formats what the reader reports before decoding; 0 when
-// the file cannot be read as an image.
-[[nodiscard]] int storedBitsPerPixel(const QString& path);
+// Sets the toolkit's own ceiling on the memory of one decoded image (a 32-bit picture of
+// kMaxImagePixels); called once at start-up.
+void limitImageAllocation();
+
+// A decoded image with the bits per pixel its file stores: for a BMP the header's count (the
+// toolkit expands 1- and 4-bit BMPs to 8-bit images), for other formats the decoded depth.
+struct DecodedImage {
+  QImage image;
+  int storedBitsPerPixel = 0;
+};
+
+// Any format the image readers know, from a regular file; nothing when the file cannot be read
+// as an image, or when its header claims more pixels than kMaxImagePixels or than its bytes can
+// hold. Sizes are checked before any pixel is decoded.
+[[nodiscard]] std::optional<DecodedImage> loadImageFile(const QString& path);
+
+// The same from bytes in memory.
+[[nodiscard]] std::optional<DecodedImage> decodeImage(const QByteArray& bytes);
 
 // The pixel codes of an 8-bit image (palette indices or grey values), palette not consulted;
 // an image of another depth gives an empty GreyImage.

@@ -1,17 +1,19 @@
 #include "io/project_file.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cassert>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "io/io_error.h"
+#include "io/regular_file.h"
 
 // Header-only use of the 8-bit interface: UTF-8 text passes through unchanged.
 #define SI_NO_CONVERSION
@@ -23,6 +25,13 @@ namespace plk::io {
 namespace {
 
 constexpr std::size_t kMaxTextLength = 2047;
+
+// A real project of a million vertices takes about 70 MB; anything larger is not a project file.
+constexpr qint64 kMaxProjectFileBytes = qint64{64} * 1024 * 1024;
+
+// Vertices lie in or near an image of at most 2^26 pixels; a coordinate beyond this bound can
+// only come from a damaged file, and would overflow the drawing arithmetic.
+constexpr double kMaxCoordinate = 1e9;
 
 std::string polygonCountKey(std::size_t k) { return "p" + std::to_string(k) + ".nbre_sommets"; }
 
@@ -114,21 +123,33 @@ std::string truncatedText(std::string_view text) {
   return std::string(text.substr(0, length));
 }
 
+bool isValidUtf8(const QByteArray& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8(bytes);
+  return !utf8.hasError();
+}
+
 // Files of this family are 8-bit text in the system's code page: ISO-8859-1 when every character
-// fits, UTF-8 otherwise so that nothing typed is lost.
+// fits, UTF-8 otherwise so that nothing typed is lost. ISO-8859-1 bytes that happen to form UTF-8
+// ("Ã©") would be read back as other characters, so such a text is written in UTF-8 too.
 QByteArray encodedForFile(const std::string& utf8) {
   const QString text = QString::fromStdString(utf8);
   const bool fitsLatin1 =
       std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
-  return fitsLatin1 ? text.toLatin1() : QByteArray::fromStdString(utf8);
+  const QByteArray latin1 = fitsLatin1 ? text.toLatin1() : QByteArray();
+  return fitsLatin1 && (latin1 == utf8.c_str() || !isValidUtf8(latin1))
+             ? latin1
+             : QByteArray::fromStdString(utf8);
 }
 
 // A file that is valid UTF-8 is read as such; any other is ISO-8859-1 from an 8-bit writer.
 QByteArray decodedToUtf8(const QByteArray& bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString decoded = utf8(bytes);
-  if (!utf8.hasError()) return bytes;
+  if (isValidUtf8(bytes)) return bytes;
   return QString::fromLatin1(bytes).toUtf8();
+}
+
+std::string invalidFileMessage(const QString& path) {
+  return "Le fichier de projet est invalide : " + path.toStdString();
 }
 
 // Key lookups with the defaults of a missing or unreadable value, and the consistency checks
@@ -153,10 +174,6 @@ class ProjectReader {
     const char* value = raw(section, key);
     return value != nullptr ? parseFileInteger(value).value_or(0) : 0;
   }
-  [[nodiscard]] double real(const std::string& section, const std::string& key) const {
-    const char* value = raw(section, key);
-    return value != nullptr ? parseReal(value).value_or(0.0) : 0.0;
-  }
   [[nodiscard]] bool boolean(const std::string& section, const std::string& key) const {
     return integer(section, key) != 0;
   }
@@ -180,11 +197,9 @@ class ProjectReader {
     if (count < 0 || count > keyCount(section)) invalid();
     std::vector<VertexRecord> vertices;
     for (std::size_t n = 0; n < static_cast<std::size_t>(count); ++n) {
-      requireKey(section, vertexKey(n, "U"));
-      requireKey(section, vertexKey(n, "V"));
-      vertices.push_back({real(section, vertexKey(n, "U")), real(section, vertexKey(n, "V")),
-                          boolean(section, vertexKey(n, "BordU")),
-                          boolean(section, vertexKey(n, "BordV"))});
+      vertices.push_back(
+          {coordinate(section, vertexKey(n, "U")), coordinate(section, vertexKey(n, "V")),
+           boolean(section, vertexKey(n, "BordU")), boolean(section, vertexKey(n, "BordV"))});
     }
     return vertices;
   }
@@ -205,6 +220,16 @@ class ProjectReader {
     return numbers;
   }
 
+  // A vertex coordinate: the key must be present, and a number must be finite and within
+  // kMaxCoordinate; a text that is no number reads as 0, like any unreadable value.
+  [[nodiscard]] double coordinate(const std::string& section, const std::string& key) const {
+    const char* value = raw(section, key);
+    if (value == nullptr) invalid();
+    const double parsed = parseReal(value).value_or(0.0);
+    if (!(std::abs(parsed) <= kMaxCoordinate)) invalid();
+    return parsed;
+  }
+
   // Number of keys of a section, 0 when it is absent.
   [[nodiscard]] int keyCount(const std::string& section) const {
     return std::max(ini_.GetSectionSize(section.c_str()), 0);
@@ -214,9 +239,7 @@ class ProjectReader {
     if (raw(section, key) == nullptr) invalid();
   }
 
-  [[noreturn]] void invalid() const {
-    throw IoError("Le fichier de projet est invalide : " + path_.toStdString());
-  }
+  [[noreturn]] void invalid() const { throw IoError(invalidFileMessage(path_)); }
 
   QString path_;
   CSimpleIniA ini_;
@@ -224,7 +247,7 @@ class ProjectReader {
 
 }  // namespace
 
-void writeProjectFile(const QString& path, const ProjectFileData& data, NumberFormat format) {
+std::optional<QByteArray> projectFileBytes(const ProjectFileData& data, NumberFormat format) {
   ProjectWriter writer(format);
   writer.set("general", "nom_projet", data.projectName);
   writer.set("general", "imageg_location", data.leftImagePath);
@@ -235,20 +258,30 @@ void writeProjectFile(const QString& path, const ProjectFileData& data, NumberFo
   writer.writeSide("droite", data.right);
 
   const std::optional<std::string> text = writer.text();
-  const QByteArray bytes = text ? encodedForFile(*text) : QByteArray();
+  if (!text) return std::nullopt;
+  return encodedForFile(*text);
+}
+
+void writeProjectFile(const QString& path, const ProjectFileData& data, NumberFormat format) {
+  const std::optional<QByteArray> bytes = projectFileBytes(data, format);
   QSaveFile file(path);
-  if (!text || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+  if (!bytes || !file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() ||
       !file.commit()) {
     throw IoError("Unable to write to " + path.toStdString());
   }
 }
 
 ProjectFileData readProjectFile(const QString& path) {
+  if (!QFileInfo::exists(path)) return ProjectFileData();
+  const std::optional<QByteArray> bytes = readRegularFile(path, kMaxProjectFileBytes);
+  if (!bytes) throw IoError(invalidFileMessage(path));
+  return parseProjectFile(*bytes, path);
+}
+
+ProjectFileData parseProjectFile(const QByteArray& bytes, const QString& path) {
   ProjectFileData data;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return data;
   ProjectReader reader(path);
-  reader.load(decodedToUtf8(file.readAll()));
+  reader.load(decodedToUtf8(bytes));
   data.projectName = reader.text("general", "nom_projet", data.projectName);
   data.leftImagePath = reader.text("general", "imageg_location", "");
   data.rightImagePath = reader.text("general", "imaged_location", "");

@@ -15,16 +15,16 @@ namespace {
 
 // The 8-bit image of one side, or the message of the check that refused it.
 std::variant<QImage, std::string> loadSide(const QString& path, const char* side) {
-  const std::optional<QImage> image = loadImageFile(path);
-  if (!image) {
+  std::optional<DecodedImage> decoded = loadImageFile(path);
+  if (!decoded) {
     return std::string("Erreur lors du chargement de l'image ") + side +
            " ! Création du projet impossible.";
   }
-  if (image->depth() != 8) {
+  if (decoded->storedBitsPerPixel != 8) {
     return std::string("L'image ") + side +
            " n'est pas composée de pixels codés sur 8 bits ! Création du projet impossible.";
   }
-  return *image;
+  return std::move(decoded->image);
 }
 
 void setSide(ImageSide& side, const QImage& image, const PolygonListRecord& polygons) {

@@ -1,9 +1,9 @@
 #include "io/text_file.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 #include "io/io_error.h"
+#include "io/regular_file.h"
 
 namespace plk::io {
 
@@ -20,9 +20,13 @@ void writeTextFile(const QString& path, const QStringList& lines) {
 }
 
 std::optional<QStringList> readTextFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'));
+  const std::optional<QByteArray> bytes = readRegularFile(path, kMaxTextFileBytes);
+  if (!bytes) return std::nullopt;
+  return textLines(*bytes);
+}
+
+QStringList textLines(const QByteArray& bytes) {
+  QStringList lines = QString::fromLatin1(bytes).split(QLatin1Char('\n'));
   if (lines.back().isEmpty()) lines.removeLast();
   for (QString& line : lines) {
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);

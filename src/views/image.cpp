@@ -197,11 +197,10 @@ TFImage::TFImage(ImageSide& side, ImageSideKind kind, EditingState& editing,
 TFImage::~TFImage() = default;
 
 bool TFImage::loadImage(const QString& path, const QString& sideName, const QString& fileName) {
-  std::optional<QImage> loaded = io::loadImageFile(path);
+  std::optional<io::DecodedImage> loaded = io::loadImageFile(path);
   if (!loaded) return false;
-  imageBitmap_ = std::move(*loaded);
-  // An 8-bit image may be the toolkit's expansion of a 1- or 4-bit file.
-  storedDepth_ = imageBitmap_.depth() == 8 ? io::storedBitsPerPixel(path) : imageBitmap_.depth();
+  imageBitmap_ = std::move(loaded->image);
+  storedDepth_ = loaded->storedBitsPerPixel;
   displayImage_ = imageBitmap_.convertToFormat(QImage::Format_RGB32);
   if (storedDepth_ == 8) side_.image = io::toGreyImage(imageBitmap_);
   fitWindowToImage();

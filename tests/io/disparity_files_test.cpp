@@ -10,6 +10,7 @@
 #include "io/disparity_readers.h"
 #include "io/io_error.h"
 #include "io_test_support.h"
+#include "special_files.h"
 
 namespace plk::io {
 namespace {
@@ -131,6 +132,18 @@ TEST_F(DisparityFilesTest, GroundTruthLevelsAreDividedByTheScaleAndZeroIsUnknown
   EXPECT_THROW((void)readGroundTruth(path("bad.pfm"), 1.0), IoError);
   testing::writeBytes(path("bad.txt"), "1 2 3\r\n4 5\r\n");
   EXPECT_THROW((void)readDisparityMap(path("bad.txt")), IoError);
+}
+
+// Sizes whose byte count overflows 64 bits, and paths that would block or never end.
+TEST_F(DisparityFilesTest, HugeSizesAndPathsThatAreNotRegularFilesAreRefusedAtOnce) {
+  testing::writeBytes(path("huge.pfm"), "Pf\n2147483647 2147483647\n-1\n" + QByteArray(64, '\0'));
+  EXPECT_THROW((void)readGroundTruth(path("huge.pfm"), 1.0), IoError);
+  const QString fifo = path("tube.pfm");
+  ASSERT_TRUE(test::makeFifo(fifo));
+  for (const QString& file : {fifo, QStringLiteral("/dev/zero")}) {
+    EXPECT_TRUE(test::returnsAtOnce(
+        [&] { EXPECT_THROW((void)readGroundTruth(file, 1.0), IoError); }, fifo));
+  }
 }
 
 }  // namespace

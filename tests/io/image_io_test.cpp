@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QImageReader>
 #include <QTemporaryDir>
+#include <QtEndian>
+#include <algorithm>
 
 #include "bmp_writer.h"
 #include "io_test_support.h"
+#include "special_files.h"
 
 namespace plk::io {
 namespace {
@@ -52,10 +56,11 @@ TEST(LoadImageFile, ReadsAnEightBitBmpAndRefusesWhatIsNotAnImage) {
   QTemporaryDir dir;
   const QString path = dir.filePath("gauche.bmp");
   ASSERT_TRUE(indexedImage().save(path, "BMP"));
-  const std::optional<QImage> loaded = loadImageFile(path);
+  const std::optional<DecodedImage> loaded = loadImageFile(path);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(loaded->depth(), 8);
-  expectIndices(toGreyImage(*loaded));
+  EXPECT_EQ(loaded->image.depth(), 8);
+  EXPECT_EQ(loaded->storedBitsPerPixel, 8);
+  expectIndices(toGreyImage(loaded->image));
 
   testing::writeBytes(dir.filePath("faux.bmp"), "not an image");
   EXPECT_FALSE(loadImageFile(dir.filePath("faux.bmp")));
@@ -64,27 +69,98 @@ TEST(LoadImageFile, ReadsAnEightBitBmpAndRefusesWhatIsNotAnImage) {
 
 // The toolkit expands 1- and 4-bit BMPs to 8-bit images: only the file's header tells them apart
 // from the 8-bit images the program accepts.
-TEST(StoredBitsPerPixel, HeaderCountOfBmpsAndReaderFormatOfOthers) {
+TEST(StoredBitsPerPixel, HeaderCountOfBmpsAndDecodedDepthOfOthers) {
   QTemporaryDir dir;
   const std::vector<std::uint8_t> codes{0, 1, 1, 0, 1, 0};
   for (const int bits : {1, 4, 8}) {
     const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(bits));
     testing::writeBytes(path, test::greyBmpBytes(codes, 3, 2, bits));
-    const std::optional<QImage> loaded = loadImageFile(path);
+    const std::optional<DecodedImage> loaded = loadImageFile(path);
     ASSERT_TRUE(loaded) << bits;
-    EXPECT_EQ(storedBitsPerPixel(path), bits);
+    EXPECT_EQ(loaded->storedBitsPerPixel, bits);
   }
-  EXPECT_EQ(loadImageFile(dir.filePath("p4.bmp"))->depth(), 8);
+  EXPECT_EQ(loadImageFile(dir.filePath("p4.bmp"))->image.depth(), 8);
 
   const QString png = dir.filePath("grey.png");
   ASSERT_TRUE(indexedImage().convertToFormat(QImage::Format_Grayscale8).save(png, "PNG"));
-  EXPECT_EQ(storedBitsPerPixel(png), 8);
+  EXPECT_EQ(loadImageFile(png)->storedBitsPerPixel, 8);
   const QString colour = dir.filePath("colour.png");
   ASSERT_TRUE(QImage(2, 2, QImage::Format_RGB32).save(colour, "PNG"));
-  EXPECT_EQ(storedBitsPerPixel(colour), 32);
-  testing::writeBytes(dir.filePath("faux.bmp"), "BM");
-  EXPECT_EQ(storedBitsPerPixel(dir.filePath("faux.bmp")), 0);
-  EXPECT_EQ(storedBitsPerPixel(dir.filePath("absent.bmp")), 0);
+  EXPECT_EQ(loadImageFile(colour)->storedBitsPerPixel, 32);
+}
+
+// An 8-bit BMP header for a width x height image whose pixel data, `body`, is compressed with
+// run-length codes (compression 1) or stored plainly (compression 0).
+QByteArray bmpWithBody(int width, int height, int compression, const QByteArray& body) {
+  QByteArray header = test::greyBmpBytes({0}, 1, 1, 8);
+  header.truncate(14 + 40 + 4 * 256);
+  qToLittleEndian<qint32>(width, header.data() + 18);
+  qToLittleEndian<qint32>(height, header.data() + 22);
+  qToLittleEndian<quint32>(static_cast<quint32>(compression), header.data() + 30);
+  qToLittleEndian<quint32>(static_cast<quint32>(body.size()), header.data() + 34);
+  QByteArray bytes = header + body;
+  qToLittleEndian<quint32>(static_cast<quint32>(bytes.size()), bytes.data() + 2);
+  return bytes;
+}
+
+// One run of each row's grey level (row + 1) over the whole width, 255 pixels at most a run;
+// rows bottom-up.
+QByteArray runLengthRows(int width, int height) {
+  QByteArray body;
+  for (int r = height - 1; r >= 0; --r) {
+    for (int left = width; left > 0; left -= 255) {
+      body += static_cast<char>(std::min(left, 255));
+      body += static_cast<char>(r + 1);
+    }
+    body += QByteArray("\0\0", 2);
+  }
+  return body + QByteArray("\0\1", 2);
+}
+
+// The toolkit would allocate what a header claims before decoding; these headers claim more
+// than the program accepts, or more pixels than their few bytes can describe.
+TEST(LoadImageFile, HeadersClaimingTooManyPixelsAreRefusedBeforeDecoding) {
+  QTemporaryDir dir;
+  const int limit = QImageReader::allocationLimit();
+  QImageReader::setAllocationLimit(0);  // the toolkit's own check off: ours must refuse
+  const struct {
+    const char* name;
+    QByteArray bytes;
+  } refused[] = {
+      {"100000 x 100000", bmpWithBody(100000, 100000, 0, QByteArray(4096, '\x7f'))},
+      {"5700 x 5700 in 1 KB of run-length codes", bmpWithBody(5700, 5700, 1, "\0\1")},
+  };
+  for (const auto& c : refused) {
+    const QString path = dir.filePath("bombe.bmp");
+    testing::writeBytes(path, c.bytes);
+    EXPECT_FALSE(loadImageFile(path)) << c.name;
+    EXPECT_FALSE(decodeImage(c.bytes)) << c.name;
+  }
+  QImageReader::setAllocationLimit(limit);
+
+  const std::optional<DecodedImage> coded =
+      decodeImage(bmpWithBody(600, 40, 1, runLengthRows(600, 40)));
+  ASSERT_TRUE(coded);
+  EXPECT_EQ(toGreyImage(coded->image).at(39, 599), 40);
+  EXPECT_EQ(toGreyImage(coded->image).at(0, 0), 1);
+
+  QImage flat(2048, 2048, QImage::Format_Grayscale8);
+  flat.fill(128);
+  const QString png = dir.filePath("uni.png");
+  ASSERT_TRUE(flat.save(png, "PNG"));
+  ASSERT_TRUE(loadImageFile(png)) << "a highly compressible real picture is read";
+}
+
+TEST(LoadImageFile, PathsThatAreNotRegularFilesAreRefusedAtOnce) {
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("tube.bmp");
+  ASSERT_TRUE(test::makeFifo(fifo));
+  for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+    bool loaded = true;
+    EXPECT_TRUE(test::returnsAtOnce([&] { loaded = loadImageFile(path).has_value(); }, fifo))
+        << path.toStdString();
+    EXPECT_FALSE(loaded) << path.toStdString();
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "io/io_error.h"
 #include "io_test_support.h"
+#include "special_files.h"
 
 namespace plk::io {
 namespace {
@@ -154,8 +155,9 @@ TEST(ProjectFile, RealsUseTheGivenSeparatorAndReadBackWithEither) {
   }
 }
 
-// 8-bit code-page files: ISO-8859-1 when every character fits, UTF-8 when one does not, so
-// that nothing a user typed is lost either way.
+// 8-bit code-page files: ISO-8859-1 when every character fits, UTF-8 when one does not or when
+// the ISO-8859-1 bytes would read back as UTF-8 ("Ã©" is C3 A9, the UTF-8 of "é"), so that
+// nothing a user typed is lost or changed either way.
 TEST(ProjectFile, AccentsAreWrittenAsLatin1AndOtherCharactersAsUtf8) {
   QTemporaryDir dir;
   for (const std::string name : {"scène", "scène €"}) {
@@ -173,6 +175,16 @@ TEST(ProjectFile, AccentsAreWrittenAsLatin1AndOtherCharactersAsUtf8) {
     EXPECT_EQ(read.leftImagePath, "/données/stéréo/gauche.bmp");
     EXPECT_EQ(read.rightImagePath, "");
   }
+}
+
+TEST(ProjectFile, Latin1BytesThatFormUtf8AreWrittenAsUtf8) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("ambigu.plk");
+  ProjectFileData data;
+  data.projectName = "scÃ©ne";
+  writeProjectFile(path, data, kPoint);
+  EXPECT_TRUE(fileBytes(path).contains("nom_projet=sc\xC3\x83\xC2\xA9ne"));
+  EXPECT_EQ(readProjectFile(path).projectName, "scÃ©ne");
 }
 
 // A file from an 8-bit writer is not valid UTF-8; read as UTF-8 it gave "sc\uFFFDne".
@@ -283,6 +295,43 @@ TEST(ReadProjectFile, InconsistentFilesAreRefused) {
   for (const auto& c : cases) {
     writeBytes(path, c.file);
     EXPECT_EQ(readError(path), message) << c.fault;
+  }
+}
+
+// Drawing converts coordinates to integers: a value that is not finite, or too large for any
+// image, would overflow there, and the largest doubles do not survive a save.
+TEST(ReadProjectFile, CoordinatesThatAreNotFiniteOrBeyondAnyImageAreRefused) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("faux.plk");
+  const auto withFirstU = [](const char* value) {
+    return "[polygones]\nnbre_gauche=1\n[gauche]\np1.nbre_sommets=3\np1-1.index=0\n"
+           "p1-2.index=1\np1-3.index=0\n[sommets_gauche]\n0.U=" +
+           QByteArray(value) + "\n0.V=1\n1.U=5\n1.V=5\n[sommets]\nnbre_gauche=2\n";
+  };
+  for (const char* value : {"NaN", "nan", "inf", "-Infinity", "1e308", "-1e308", "1,5e9"}) {
+    writeBytes(path, withFirstU(value));
+    EXPECT_EQ(readError(path), "Le fichier de projet est invalide : " + path.toStdString())
+        << value;
+  }
+  for (const char* value : {"3e8", "-1e9", "-0,25"}) {
+    writeBytes(path, withFirstU(value));
+    EXPECT_EQ(readError(path), "accepted") << value;
+  }
+}
+
+// A named pipe would block the reading for ever and a device like /dev/zero never ends.
+TEST(ReadProjectFile, PathsThatAreNotRegularFilesOrTooLargeAreRefusedAtOnce) {
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("tube.plk");
+  ASSERT_TRUE(test::makeFifo(fifo));
+  QFile large(dir.filePath("grand.plk"));
+  ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(large.resize(qint64{64} * 1024 * 1024 + 1));  // sparse: costs no disk
+  large.close();
+  for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path(), large.fileName()}) {
+    std::string error;
+    EXPECT_TRUE(test::returnsAtOnce([&] { error = readError(path); }, fifo)) << path.toStdString();
+    EXPECT_EQ(error, "Le fichier de projet est invalide : " + path.toStdString());
   }
 }
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "bmp_writer.h"
 #include "io/project_file.h"
+#include "special_files.h"
 
 namespace plk::io {
 namespace {
@@ -90,6 +93,25 @@ TEST_F(ProjectOpeningTest, MessagesOfTheImageChecks) {
   EXPECT_EQ(std::get<std::string>(open()),
             "L'image gauche n'est pas composée de pixels codés sur 8 bits ! Création du projet "
             "impossible.");
+  // The toolkit expands a 4-bit BMP to an 8-bit image; the file's own count decides.
+  QFile fourBits(QDir(projectFolder).filePath(QStringLiteral("p4.bmp")));
+  ASSERT_TRUE(fourBits.open(QIODevice::WriteOnly));
+  fourBits.write(test::greyBmpBytes(std::vector<std::uint8_t>(96, 3), 12, 8, 4));
+  fourBits.close();
+  writeProject("l.bmp", "p4.bmp");
+  EXPECT_EQ(std::get<std::string>(open()),
+            "L'image droite n'est pas composée de pixels codés sur 8 bits ! Création du projet "
+            "impossible.");
+}
+
+TEST_F(ProjectOpeningTest, AnImagePathThatIsANamedPipeFailsToLoadAtOnce) {
+  const QString fifo = QDir(projectFolder).filePath(QStringLiteral("tube.bmp"));
+  ASSERT_TRUE(test::makeFifo(fifo));
+  writeProject("l.bmp", "tube.bmp");
+  std::string message;
+  EXPECT_TRUE(test::returnsAtOnce([&] { message = std::get<std::string>(open()); }, fifo));
+  EXPECT_EQ(message,
+            "Erreur lors du chargement de l'image droite ! Création du projet impossible.");
 }
 
 }  // namespace

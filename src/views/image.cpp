@@ -54,19 +54,7 @@ int floorDiv(int value, int divisor) {
 
 int roundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
-Vector3 homogeneousPoint(const Sommet& vertex) { return {vertex.V, vertex.U, 1.0}; }
-
-// The point where the line through a0, a1 meets the line through b0, b1, as (column, row);
-// nothing when a division by a zero third component would be needed.
-std::optional<Vector3> sideIntersection(const Sommet& a0, const Sommet& a1, const Sommet& b0,
-                                        const Sommet& b1) {
-  Vector3 first = crossProduct3(homogeneousPoint(a0), homogeneousPoint(a1));
-  Vector3 second = crossProduct3(homogeneousPoint(b0), homogeneousPoint(b1));
-  if (!normalizeHomogeneous(first) || !normalizeHomogeneous(second)) return std::nullopt;
-  Vector3 meeting = crossProduct3(first, second);
-  if (!normalizeHomogeneous(meeting)) return std::nullopt;
-  return meeting;
-}
+Point2 pickPoint(const Sommet* vertex) { return {vertex->V, vertex->U}; }
 
 void drawCross(QPainter& painter, int x, int y) {
   painter.drawLine(x - kCrossArm, y, x - 1, y);
@@ -733,18 +721,21 @@ void TFImage::adjustPress() {
   setCaptionForZoom();
 }
 
-// Moves the second pick, along the line from the first, onto the line through the last two.
+// Moves the second pick, along the line from the first, onto the line through the last two. A
+// meeting point that cannot be computed, or that would throw the vertex far off the image where
+// it could never be picked again, is refused.
 void TFImage::runAdjustment() {
-  const std::optional<Vector3> meeting =
-      sideIntersection(*adjustPicks_[0], *adjustPicks_[1], *adjustPicks_[2], *adjustPicks_[3]);
+  const std::optional<Point2> meeting = sideIntersection(
+      pickPoint(adjustPicks_[0]), pickPoint(adjustPicks_[1]), pickPoint(adjustPicks_[2]),
+      pickPoint(adjustPicks_[3]), imageWidth(), imageHeight());
   if (!meeting) {
     prompts_.showError(
         this, QStringLiteral("Ajustement impossible : les droites choisies ne permettent pas "
                              "de calculer l'intersection (division par zéro)."));
     return;
   }
-  adjustPicks_[1]->V = (*meeting)[0];
-  adjustPicks_[1]->U = (*meeting)[1];
+  adjustPicks_[1]->V = meeting->v;
+  adjustPicks_[1]->U = meeting->u;
 }
 
 // Any button ends a drag; the vertex lands on the border the pointer is snapped to.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace plk {
@@ -103,6 +104,100 @@ TEST(NormalizeHomogeneous, PointAtInfinityIsReportedAndLeftUnchanged) {
   const Vector3 before = parallel;
   EXPECT_FALSE(normalizeHomogeneous(parallel));
   EXPECT_EQ(parallel, before);
+}
+
+// Picks given as (u, v), the order of the listing; the image is 384 x 288 (width x height).
+std::optional<Point2> adjust(Point2 a0, Point2 a1, Point2 b0, Point2 b1) {
+  return sideIntersection(a0, a1, b0, b1, 384, 288);
+}
+
+Point2 at(double u, double v) { return {v, u}; }
+
+TEST(SideIntersection, MovesOntoTheSideAlongTheEdge) {
+  const std::optional<Point2> onSide = adjust(at(20, 10), at(20, 50), at(5, 60), at(45, 60));
+  ASSERT_TRUE(onSide);
+  EXPECT_NEAR(onSide->u, 20.0, 1e-12);
+  EXPECT_NEAR(onSide->v, 60.0, 1e-12);
+  const std::optional<Point2> diagonal = adjust(at(10, 20), at(30, 40), at(40, 5), at(40, 80));
+  ASSERT_TRUE(diagonal);
+  EXPECT_NEAR(diagonal->u, 40.0, 1e-12);
+  EXPECT_NEAR(diagonal->v, 50.0, 1e-12);
+}
+
+TEST(SideIntersection, RefusesLinesThroughTheOriginAndRepeatedPicks) {
+  EXPECT_FALSE(adjust(at(20, 10), at(20, 50), at(0, 30), at(0, 90)));
+  EXPECT_FALSE(adjust(at(20, 10), at(20, 50), at(30, 0), at(70, 0)));
+  EXPECT_FALSE(adjust(at(20, 50), at(20, 50), at(5, 60), at(45, 60)));
+  // Collinear with the origin, but 0.1 x 2.1 - 0.7 x 0.3 leaves 2.8e-17 instead of 0.
+  EXPECT_FALSE(adjust(at(0.7, 0.1), at(2.1, 0.3), at(5, 60), at(45, 60)));
+}
+
+// The picks (20,20), (22,122), (40,24), (42,126) once gave a third component of about 1e-21 and a
+// vertex thrown 1e18 pixels away.
+TEST(SideIntersection, RegressionParallelSlantedLinesAreRefused) {
+  EXPECT_FALSE(adjust(at(20, 20), at(22, 122), at(40, 24), at(42, 126)));
+}
+
+// Exactly parallel picks at whole and at dyadic coordinates (sums exact in doubles), with the
+// second pair's step a multiple of the first's, in either direction.
+TEST(SideIntersection, NoExactlyParallelPickSetEscapesTheRefusal) {
+  std::mt19937 random(13);
+  std::uniform_int_distribution<int> coordinate(0, 2000);
+  std::uniform_int_distribution<int> step(-300, 300);
+  std::uniform_int_distribution<int> multiple(-3, 3);
+  int tried = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const double unit = i % 2 == 0 ? 1.0 : 0.125;
+    const Point2 a0 = at(coordinate(random) * unit, coordinate(random) * unit);
+    const Point2 b0 = at(coordinate(random) * unit, coordinate(random) * unit);
+    const double du = step(random) * unit;
+    const double dv = step(random) * unit;
+    const int k = multiple(random);
+    if ((du == 0 && dv == 0) || k == 0) continue;
+    ++tried;
+    const std::optional<Point2> moved =
+        adjust(a0, at(a0.u + du, a0.v + dv), b0, at(b0.u + k * du, b0.v + k * dv));
+    ASSERT_FALSE(moved) << "picks " << a0.u << "," << a0.v << " step " << du << "," << dv
+                        << " second " << b0.u << "," << b0.v << " x" << k << " gave " << moved->u
+                        << "," << moved->v;
+  }
+  EXPECT_GT(tried, 15000);
+}
+
+// Lines through a chosen point inside the image, at least a degree apart, with picks at random
+// distances along them: the meeting point is found to well under a thousandth of a pixel.
+TEST(SideIntersection, CrossingLinesMeetWhereTheyCross) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> inside(0.0, 280.0);
+  std::uniform_real_distribution<double> angle(0.0, std::numbers::pi);
+  std::uniform_real_distribution<double> distance(5.0, 150.0);
+  constexpr double kOneDegree = std::numbers::pi / 180.0;
+  for (int i = 0; i < 5000; ++i) {
+    const Point2 x = at(inside(random), inside(random));
+    const double first = angle(random);
+    double second = angle(random);
+    if (std::abs(std::sin(second - first)) < std::sin(kOneDegree)) second = first + 0.5;
+    const auto along = [&](double theta, double t) {
+      return at(x.u + t * std::sin(theta), x.v + t * std::cos(theta));
+    };
+    const std::optional<Point2> meeting =
+        adjust(along(first, distance(random)), along(first, -distance(random)),
+               along(second, distance(random)), along(second, -distance(random)));
+    ASSERT_TRUE(meeting) << "at " << x.u << "," << x.v;
+    EXPECT_NEAR(meeting->u, x.u, 1e-6);
+    EXPECT_NEAR(meeting->v, x.v, 1e-6);
+  }
+}
+
+TEST(SideIntersection, RefusesAMeetingPointFarOutsideTheImage) {
+  // Nearly parallel rows: they meet about 3800 columns to the right of a 384-column image.
+  EXPECT_FALSE(adjust(at(100, 10), at(100, 200), at(110, 10), at(109.5, 200)));
+  // Within one image size of the image: accepted, off the image.
+  const std::optional<Point2> beyond = adjust(at(100, 10), at(100, 200), at(50, 700), at(60, 700));
+  ASSERT_TRUE(beyond);
+  EXPECT_NEAR(beyond->v, 700.0, 1e-9);
+  EXPECT_FALSE(adjust(at(100, 10), at(100, 200), at(50, 800), at(60, 800)));
+  EXPECT_FALSE(adjust(at(100, 10), at(100, 200), at(50, -400), at(60, -400)));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "core/fonctions/geometry.h"
 
+#include <cmath>
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 namespace plk {
@@ -11,6 +13,29 @@ namespace {
 // the box is taken from the vertices directly, and only a point inside it pays for the corner
 // array, from a stack buffer for polygons up to this many corners.
 constexpr std::size_t kStackCorners = 64;
+
+// Each component entering a cross product of the adjustment carries at most two roundings (a
+// difference, then the division by the previous third component), each product one more and the
+// final difference one: an exact zero comes out below about 3 eps times the sum of the two
+// products' magnitudes. Four times that bound leaves a margin and refuses only lines within
+// about 1e-14 radians of parallel, whose meeting point would lie far beyond any image.
+constexpr double kNegligibleRatio = 16.0 * std::numeric_limits<double>::epsilon();
+
+Vector3 homogeneous(Point2 p) { return {p.v, p.u, 1.0}; }
+
+// The line through two points, or the meeting point of two lines, scaled to a third component
+// of 1; nothing when that component cannot be told from zero.
+std::optional<Vector3> normalizedCross(const Vector3& a, const Vector3& b) {
+  if (negligibleThirdComponent(a, b)) return std::nullopt;
+  Vector3 c = crossProduct3(a, b);
+  if (!normalizeHomogeneous(c)) return std::nullopt;
+  return c;
+}
+
+// Within one image size of the image on every side; false for a non-finite point.
+bool nearImage(Point2 p, double width, double height) {
+  return p.v >= -width && p.v <= 2.0 * width && p.u >= -height && p.u <= 2.0 * height;
+}
 
 bool insideVertexBox(const Polygone& polygon, std::size_t count, Point2 p) {
   BoundingBox box = kEmptyBox;
@@ -70,6 +95,24 @@ bool normalizeHomogeneous(Vector3& c) {
   if (c[2] == 0.0) return false;
   c = {c[0] / c[2], c[1] / c[2], 1.0};
   return true;
+}
+
+bool negligibleThirdComponent(const Vector3& a, const Vector3& b) {
+  const double third = a[0] * b[1] - a[1] * b[0];
+  const double scale = std::abs(a[0] * b[1]) + std::abs(a[1] * b[0]);
+  return !(std::abs(third) > kNegligibleRatio * scale);
+}
+
+std::optional<Point2> sideIntersection(Point2 a0, Point2 a1, Point2 b0, Point2 b1, double width,
+                                       double height) {
+  const std::optional<Vector3> first = normalizedCross(homogeneous(a0), homogeneous(a1));
+  const std::optional<Vector3> second = normalizedCross(homogeneous(b0), homogeneous(b1));
+  if (!first || !second) return std::nullopt;
+  const std::optional<Vector3> meeting = normalizedCross(*first, *second);
+  if (!meeting) return std::nullopt;
+  const Point2 point{(*meeting)[0], (*meeting)[1]};
+  if (!nearImage(point, width, height)) return std::nullopt;
+  return point;
 }
 
 }  // namespace plk

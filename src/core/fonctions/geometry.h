@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "core/polyfunc.h"
 #include "core/polygon_list.h"
@@ -31,5 +32,16 @@ using Vector3 = std::array<double, 3>;
 // Scales c so that c2 = 1. Returns false and leaves c unchanged when c2 = 0 (a point at
 // infinity, such as the intersection of parallel lines).
 [[nodiscard]] bool normalizeHomogeneous(Vector3& c);
+
+// True when the third component of a x b, a0 b1 - a1 b0, cannot be told from zero: it is no
+// larger than the rounding error that an exact zero may leave in it.
+[[nodiscard]] bool negligibleThirdComponent(const Vector3& a, const Vector3& b);
+
+// The side-vertex adjustment: where the line through a0 and a1 meets the line through b0 and b1.
+// Nothing when a line passes through the origin or the lines are parallel (as far as rounding
+// lets one tell), or when the meeting point is not finite or lies more than one image size
+// outside the image of width x height pixels.
+[[nodiscard]] std::optional<Point2> sideIntersection(Point2 a0, Point2 a1, Point2 b0, Point2 b1,
+                                                     double width, double height);
 
 }  // namespace plk

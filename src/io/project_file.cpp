@@ -46,7 +46,10 @@ class ProjectWriter {
  public:
   explicit ProjectWriter(NumberFormat format) : format_(format) { ini_.SetSpaces(false); }
 
-  void set(const std::string& section, const std::string& key, const std::string& value) {
+  // A line break in a value would end its line and start a key of the writer's choosing: it is
+  // left out.
+  void set(const std::string& section, const std::string& key, std::string value) {
+    std::erase_if(value, [](char c) { return c == '\n' || c == '\r'; });
     if (ini_.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) failed_ = true;
   }
   void set(const std::string& section, const std::string& key, std::size_t value) {

@@ -31,6 +31,18 @@ QPushButton* addButton(QWidget* parent, const QString& name, const QString& capt
   return button;
 }
 
+// Line breaks and other control characters cannot be part of a name or a path; pasted into a
+// field, they would break the project file's lines.
+bool isControlCharacter(QChar c) {
+  const char16_t code = c.unicode();
+  return code < 0x20 || code == 0x7F || code == 0x85 || code == 0x2028 || code == 0x2029;
+}
+
+void removeControlCharacters(QLineEdit* field) {
+  QString text = field->text();
+  if (text.removeIf(isControlCharacter) != field->text()) field->setText(text);
+}
+
 }  // namespace
 
 TFNew::TFNew(TFMain& main, Prompts& prompts, QString& lastDirectory, QWidget* parent)
@@ -97,8 +109,9 @@ QString TFNew::missingField() const {
 }
 
 // A project opened while the dialog was showing is closed first; if the user cancels that,
-// the dialog stays open.
+// the dialog stays open. The texts lose their control characters before they are checked.
 void TFNew::Button3Click() {
+  for (QLineEdit* field : {EditNom, EditGauche, EditDroite}) removeControlCharacters(field);
   if (const QString message = missingField(); !message.isEmpty()) {
     prompts_.showError(this, message);
     return;

@@ -1,6 +1,9 @@
+#include <QApplication>
+#include <QClipboard>
 #include <QPushButton>
 #include <QtTest/QTest>
 
+#include "io/project_file.h"
 #include "shell_fixture.h"
 
 namespace plk::test {
@@ -11,6 +14,15 @@ class NewTest : public ShellTest {
   TFNew& dialog() const { return shell->newProject(); }
   void click(const char* name) const {
     QTest::mouseClick(dialog().findChild<QPushButton*>(name), Qt::LeftButton);
+  }
+  QLineEdit* field(const char* name) const {
+    return dialog().findChild<QLineEdit*>(QString::fromLatin1(name));
+  }
+  // The clipboard's text pasted at the end of the field, as with Ctrl+V.
+  void paste(const char* name, const QString& text) const {
+    QApplication::clipboard()->setText(text);
+    field(name)->end(false);
+    field(name)->paste();
   }
 };
 
@@ -59,6 +71,40 @@ TEST_F(NewTest, OkCreatesTheProjectAndKeepsTheTexts) {
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_EQ(dialog().projectName(), QStringLiteral("scene"));
   EXPECT_EQ(dialog().leftImagePath(), leftPath);
+}
+
+// A line break pasted into the name once started a line of its own in [general] of the file.
+TEST_F(NewTest, RegressionPastedLineBreaksNeverReachTheProjectFile) {
+  dialog().setFields({}, leftPath, rightPath);
+  paste("EditNom", QStringLiteral("a\nimageg_location=evil"));
+  paste("EditDroite", QStringLiteral("\r\n\t"));
+  ASSERT_TRUE(field("EditNom")->text().contains(QLatin1Char('\n')));
+  click("Button3");
+  ASSERT_NE(main().project(), nullptr);
+  EXPECT_EQ(dialog().projectName(), QStringLiteral("aimageg_location=evil"));
+  EXPECT_EQ(dialog().rightImagePath(), rightPath);
+  EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [aimageg_location=evil]"));
+
+  const QString saved = path(QStringLiteral("scene.plk"));
+  ASSERT_EQ(main().saveProject(saved), SaveOutcome::Saved);
+  EXPECT_FALSE(fileBytes(saved).contains("\nimageg_location=evil"));
+  const io::ProjectFileData data = io::readProjectFile(saved);
+  EXPECT_EQ(data.projectName, "aimageg_location=evil");
+  EXPECT_EQ(data.leftImagePath, leftPath.toStdString());
+  EXPECT_EQ(data.rightImagePath, rightPath.toStdString());
+}
+
+TEST_F(NewTest, EveryControlCharacterIsRemovedAndANameOfThemAloneIsEmpty) {
+  const QString controls = QStringLiteral("\x01\t\x1f\x7f\u0085\u2028\u2029");
+  dialog().setFields(controls, leftPath, rightPath);
+  click("Button3");
+  EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Vous devez spécifier un nom de projet !")});
+  EXPECT_EQ(main().project(), nullptr);
+  dialog().setFields(QStringLiteral("s") + controls + QStringLiteral("cène é"), leftPath,
+                     rightPath);
+  click("Button3");
+  EXPECT_EQ(dialog().projectName(), QStringLiteral("scène é"));
+  EXPECT_NE(main().project(), nullptr);
 }
 
 TEST_F(NewTest, TheNameFieldHasTheFocusEachTimeTheDialogOpens) {

@@ -199,6 +199,21 @@ TEST(ReadProjectFile, Latin1FromAnEightBitWriterAndUtf8AreBothRead) {
   EXPECT_EQ(readProjectFile(utf8).projectName, "scène €");
 }
 
+// Defence behind the new-project dialog: a value cannot start a line of its own.
+TEST(WriteProjectFile, LineBreaksInsideValuesAreLeftOut) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("p.plk"));
+  ProjectFileData data;
+  data.projectName = "x\r\n[polygones]\r\nnbre_gauche=5";
+  data.leftImagePath = "l.bmp\nimaged_location=evil";
+  writeProjectFile(path, data, kPoint);
+  const ProjectFileData read = readProjectFile(path);
+  EXPECT_EQ(read.projectName, "x[polygones]nbre_gauche=5");
+  EXPECT_EQ(read.leftImagePath, "l.bmpimaged_location=evil");
+  EXPECT_EQ(read.rightImagePath, "");
+  EXPECT_TRUE(read.left.polygons.empty());
+}
+
 TEST(WriteProjectFile, FailedSaveThrowsAndKeepsThePreviousFile) {
   QTemporaryDir dir;
   const QString path = testing::unsavablePath(QDir(dir.path()));

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
 
@@ -50,6 +52,7 @@ const QString kContinueQuestion =
 const QString kInvalidProjectFile = QStringLiteral("Le fichier de projet est invalide : ");
 const QString kRecentProjectsKey = QStringLiteral("projetsRecents");
 constexpr int kRecentProjectCount = 4;
+constexpr std::chrono::milliseconds kRecoveryInterval = std::chrono::seconds(60);
 constexpr int kClientWidth = 328;
 constexpr int kClientHeight = 301;
 
@@ -93,7 +96,12 @@ void forgetPoints(ToolResults& results) {
 }  // namespace
 
 TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts), format_(format), undoStack_(new QUndoStack(this)) {
+    : QMainWindow(parent),
+      prompts_(prompts),
+      format_(format),
+      undoStack_(new QUndoStack(this)),
+      recovery_(defaultRecoveryFolder()),
+      recoveryTimer_(new QTimer(this)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -107,6 +115,8 @@ TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
   createMenus();
   disableProjectMenus();
   connect(undoStack_, &QUndoStack::cleanChanged, this, &TFMain::updateTitle);
+  connect(recoveryTimer_, &QTimer::timeout, this, &TFMain::saveRecoveryCopy);
+  setRecoveryInterval(kRecoveryInterval);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   adjustSize();
   centreOnScreen(*this);
@@ -444,14 +454,20 @@ void TFMain::showPointerPosition(int row, int column) {
 bool TFMain::askSaveAndClose(CloseReason reason) {
   if (!project_) return true;
   finishGestures();
+  bool keepCopy = false;
   if (!undoStack_->isClean()) {
     const Answer answer = prompts_.askYesNoCancel(
         this, reason == CloseReason::Quit ? kQuitQuestion : kContinueQuestion);
     if (answer == Answer::Cancel) return false;
     // A save the user declined lets the closing go on; a save that failed keeps the project
     // open, so that its polygons are not lost.
-    if (answer == Answer::Yes && saveCurrentProject() == SaveOutcome::Failed) return false;
+    const SaveOutcome outcome =
+        answer == Answer::Yes ? saveCurrentProject() : SaveOutcome::Declined;
+    if (outcome == SaveOutcome::Failed) return false;
+    // The user wanted the changes saved but left the save dialog: the copy keeps them.
+    keepCopy = answer == Answer::Yes && outcome == SaveOutcome::Declined;
   }
+  if (!keepCopy) discardRecoveryCopy();
   closeProject();
   return true;
 }
@@ -463,6 +479,8 @@ void TFMain::closeProject() {
   editing_.editMode = EditMode::Arrow;
   undoStack_->clear();
   pendingEdit_.reset();
+  recoveryCopy_.clear();
+  recoveryFailureShown_ = false;
   leftWindow_.reset();
   rightWindow_.reset();
   project_.reset();
@@ -592,7 +610,8 @@ SaveOutcome TFMain::saveProjectAs() {
   return saveProject(projectFileName_);
 }
 
-SaveOutcome TFMain::saveProject(const QString& path) {
+// The new-project dialog's texts and both images' polygons.
+io::ProjectFileData TFMain::projectFileData() const {
   const TFNew& fields = *windows_->newProject;
   io::ProjectFileData data;
   data.projectName = fields.projectName().toStdString();
@@ -600,8 +619,13 @@ SaveOutcome TFMain::saveProject(const QString& path) {
   data.rightImagePath = fields.rightImagePath().toStdString();
   data.left = project_->left.polygons.describe();
   data.right = project_->right.polygons.describe();
+  return data;
+}
+
+// A failed save leaves the recovery copy in place.
+SaveOutcome TFMain::saveProject(const QString& path) {
   try {
-    io::writeProjectFile(path, data, format_);
+    io::writeProjectFile(path, projectFileData(), format_);
   } catch (const io::IoError& error) {
     prompts_.showError(this, QString::fromUtf8(error.what()));
     // The next "Sauver projet" asks for another file instead of failing on this one again.
@@ -609,6 +633,7 @@ SaveOutcome TFMain::saveProject(const QString& path) {
     return SaveOutcome::Failed;
   }
   undoStack_->setClean();
+  discardRecoveryCopy();
   rememberRecentProject(path);
   return SaveOutcome::Saved;
 }
@@ -636,6 +661,7 @@ void TFMain::openProjectFile(const QString& path) {
     forgetRecentProject(path);
   } else {
     rememberRecentProject(path);
+    offerRecovery(path);
   }
 }
 
@@ -804,6 +830,96 @@ void TFMain::appendSideListing(QStringList& lines, const PolygonList& polygons) 
     }
     lines << fromUtf8(vertices);
   }
+}
+
+void TFMain::setRecoveryInterval(std::chrono::milliseconds interval) {
+  if (interval <= std::chrono::milliseconds::zero()) {
+    recoveryTimer_->stop();
+    return;
+  }
+  recoveryTimer_->start(interval);
+}
+
+void TFMain::setRecoveryFolder(const QString& folder) { recovery_ = RecoveryCopies(folder); }
+
+// A copy written for the project under another name (before a failed "Sauver projet sous...")
+// gives way to the new one.
+void TFMain::saveRecoveryCopy() {
+  if (!project_) return;
+  if (undoStack_->isClean()) {
+    discardRecoveryCopy();
+    return;
+  }
+  const QString copy = recovery_.pathFor(projectFileName_);
+  if (!recovery_.write(copy, projectFileData(), format_)) {
+    reportRecoveryFailure(copy);
+    return;
+  }
+  if (!recoveryCopy_.isEmpty() && recoveryCopy_ != copy) QFile::remove(recoveryCopy_);
+  recoveryCopy_ = copy;
+  recoveryFailureShown_ = false;
+}
+
+// Only a copy this session wrote or restored is removed: a copy left by another session is
+// the user's to restore or refuse.
+void TFMain::discardRecoveryCopy() {
+  if (!recoveryCopy_.isEmpty()) QFile::remove(recoveryCopy_);
+  recoveryCopy_.clear();
+}
+
+// Once per project, and never while a mouse button is held: the box would take the release of
+// a drag under way.
+void TFMain::reportRecoveryFailure(const QString& copyPath) {
+  if (recoveryFailureShown_ || QGuiApplication::mouseButtons() != Qt::NoButton) return;
+  recoveryFailureShown_ = true;
+  prompts_.showError(this, recoveryFailureMessage(copyPath));
+}
+
+void TFMain::offerUnsavedRecovery() {
+  if (!project_) offerRecovery(QString());
+}
+
+// After `projectFile` was opened (or at start-up, for the unsaved project's copy). Yes restores
+// the copy's polygons as one undo step, so that the project shows as changed and undoing goes
+// back to the file; No removes the copy. An unreadable copy is left where it is.
+void TFMain::offerRecovery(const QString& projectFile) {
+  const std::optional<QDateTime> written = recovery_.newerCopy(projectFile);
+  if (!written) return;
+  const QString copyPath = recovery_.pathFor(projectFile);
+  io::ProjectFileData copy;
+  try {
+    copy = io::readProjectFile(copyPath);
+  } catch (const io::IoError& error) {
+    prompts_.showError(this, QString::fromUtf8(error.what()));
+    return;
+  }
+  const QString question = restoreQuestion(projectFile, fromUtf8(copy.projectName), *written);
+  if (prompts_.askYesNo(this, question) != Answer::Yes) {
+    QFile::remove(copyPath);
+    return;
+  }
+  if (projectFile.isEmpty()) {
+    windows_->newProject->setFields(fromUtf8(copy.projectName), fromUtf8(copy.leftImagePath),
+                                    fromUtf8(copy.rightImagePath));
+    if (!createProjectFromImages()) return;
+  }
+  restorePolygons(copy);
+  recoveryCopy_ = copyPath;
+}
+
+void TFMain::restorePolygons(const io::ProjectFileData& copy) {
+  beginPolygonEdit();
+  VertexStore released;
+  project_->left.polygons.restore(PolygonListState{}, released);
+  project_->right.polygons.restore(PolygonListState{}, released);
+  project_->left.polygons.rebuild(copy.left);
+  project_->right.polygons.rebuild(copy.right);
+  leftWindow_->restoreConstruction({});
+  rightWindow_->restoreConstruction({});
+  recordEdit(QStringLiteral("restauration de la copie de secours"), std::move(released),
+             ResultsEffect::Kept);
+  listPolygons();
+  redrawImages();
 }
 
 }  // namespace plk

@@ -2,12 +2,14 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <chrono>
 #include <memory>
 #include <optional>
 
 #include "core/editing.h"
 #include "core/project.h"
 #include "core/textformat.h"
+#include "shell/recovery.h"
 #include "shell/undo_commands.h"
 #include "ui/tool_host.h"
 #include "views/image.h"
@@ -18,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QTimer;
 class QToolButton;
 class QUndoStack;
 
@@ -58,9 +61,9 @@ struct ShellWindows {
 
 // The main window: project commands, editing-mode buttons, the listing of every polygon and
 // the lock buttons; the host of the tool dialogs. It holds the open project (none when
-// `project()` is null), its two image windows and the undo history of its polygons. Listing and
-// project files use the injected number format; the recent projects are kept in the user's
-// settings.
+// `project()` is null), its two image windows and the undo history of its polygons, and keeps a
+// recovery copy of the project while it differs from its file. Listing and project files use
+// the injected number format; the recent projects are kept in the user's settings.
 class TFMain final : public QMainWindow,
                      public ImageWindowHost,
                      public ToolHost,
@@ -97,6 +100,16 @@ class TFMain final : public QMainWindow,
   void redoEdit();
   // The last projects opened or saved, most recent first.
   [[nodiscard]] QStringList recentProjects() const;
+
+  // The recovery copy is written every `interval` (60 s unless set; zero stops the timer) while
+  // the project differs from its file; a project never saved has its copy in `folder`.
+  void setRecoveryInterval(std::chrono::milliseconds interval);
+  void setRecoveryFolder(const QString& folder);
+  // What the timer does: writes the copy when the project differs from its file, and removes
+  // the copy this session wrote once they are the same again.
+  void saveRecoveryCopy();
+  // At start-up: offers to restore the copy of a project that was never saved.
+  void offerUnsavedRecovery();
 
   // False when the user cancelled or the requested save failed; otherwise the project (if any)
   // is closed. The question is asked only when the project differs from its file.
@@ -162,6 +175,11 @@ class TFMain final : public QMainWindow,
   void clearVertices(ImageSide& side, TFImage& window, const QString& what, ResultsEffect effect);
   void toggleLock(PolygonList& polygons);
   void appendSideListing(QStringList& lines, const PolygonList& polygons) const;
+  [[nodiscard]] io::ProjectFileData projectFileData() const;
+  void offerRecovery(const QString& projectFile);
+  void restorePolygons(const io::ProjectFileData& copy);
+  void discardRecoveryCopy();
+  void reportRecoveryFailure(const QString& copyPath);
 
   Prompts& prompts_;
   NumberFormat format_;
@@ -174,6 +192,10 @@ class TFMain final : public QMainWindow,
   QString lastDirectory_;
   QUndoStack* undoStack_ = nullptr;
   std::optional<EditSnapshot> pendingEdit_;  // the state before the gesture under way
+  RecoveryCopies recovery_;
+  QTimer* recoveryTimer_ = nullptr;
+  QString recoveryCopy_;  // the copy this session wrote or restored, empty when none
+  bool recoveryFailureShown_ = false;
 
   QToolButton* SpeedButtonArrow = nullptr;
   QToolButton* SpeedButtonAdd = nullptr;

@@ -5,6 +5,7 @@
 
 #include "core/textformat.h"
 #include "shell/main.h"
+#include "shell/recovery.h"
 
 namespace plk {
 
@@ -14,8 +15,10 @@ class Prompts;
 // destroyed in reverse. Only the main window is shown.
 class Shell {
  public:
-  // `helpFolders` are searched in turn for "aide.txt".
-  Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolders);
+  // `helpFolders` are searched in turn for "aide.txt"; `recoveryFolder` holds the recovery copy
+  // of a project never saved, which is offered for restoring once the windows are shown.
+  Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolders,
+        const QString& recoveryFolder = defaultRecoveryFolder());
   ~Shell();
   Shell(const Shell&) = delete;
   Shell& operator=(const Shell&) = delete;

@@ -7,6 +7,10 @@
 // GUI tests need one application object; ctest runs them on the offscreen platform.
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Nothing a test writes into the user's application data (recovery copies) reaches the user's
+  // own folder.
+  const QTemporaryDir appData;
+  qputenv("XDG_DATA_HOME", appData.path().toLocal8Bit());
   QApplication application(argc, argv);
   QApplication::setApplicationName("PLK");
   Q_INIT_RESOURCE(resources);

@@ -62,12 +62,22 @@ class ShellTest : public ::testing::Test {
     help.close();
     leftPath = writeGreyBmp(path(QStringLiteral("l.bmp")), 40, 30);
     rightPath = writeGreyBmp(path(QStringLiteral("r.bmp")), 40, 30);
-    shell = std::make_unique<Shell>(prompts, format(), QStringList{folder.path()});
+    startShell();
   }
 
   virtual TestLocale testLocale() const { return TestLocale::C; }
   // The separator the program reads from the locale, as at start-up.
   virtual NumberFormat format() const { return io::systemNumberFormat(); }
+
+  // A new run of the program on the same folders, as after quitting or a crash: the windows of
+  // the previous run go without the closing questions.
+  void startShell() {
+    shell.reset();
+    shell =
+        std::make_unique<Shell>(prompts, format(), QStringList{folder.path()}, recoveryFolder());
+  }
+  // Where the program keeps the recovery copy of a project never saved.
+  [[nodiscard]] QString recoveryFolder() const { return path(QStringLiteral("appdata")); }
 
   [[nodiscard]] QString path(const QString& name) const {
     return QDir(folder.path()).filePath(name);

@@ -237,8 +237,7 @@ TEST_F(UndoTest, RecentProjectsSurviveARestart) {
                                 path(QStringLiteral("d.plk")), path(QStringLiteral("c.plk"))};
   EXPECT_EQ(main().recentProjects(), expected);
 
-  shell.reset();
-  shell = std::make_unique<Shell>(prompts, format(), QStringList{folder.path()});
+  startShell();
   EXPECT_EQ(main().recentProjects(), expected);
   QAction* first = main().findChild<QAction*>(QStringLiteral("Projetrecent1"));
   ASSERT_NE(first, nullptr);

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLineF>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <vector>
 
 #include "core/fonctions/geometry.h"
 #include "io/image_io.h"
@@ -52,7 +54,46 @@ int floorDiv(int value, int divisor) {
   return static_cast<int>(std::floor(static_cast<double>(value) / divisor));
 }
 
-int roundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+// Buffer coordinates handed to the painter stay within this distance of the view's corner: far
+// beyond any view, and well inside int and the painter's fixed-point range.
+constexpr double kFarLimit = 1 << 22;
+
+// Rounds half to even, clamped to the far limit (a NaN goes to its lower end): a vertex may lie
+// millions of pixels away, whose buffer coordinate an int conversion could not hold.
+int roundHalfEven(double value) {
+  if (!(value > -kFarLimit)) return static_cast<int>(-kFarLimit);
+  if (!(value < kFarLimit)) return static_cast<int>(kFarLimit);
+  return static_cast<int>(std::nearbyint(value));
+}
+
+bool withinFarLimit(QPointF p) {
+  return std::abs(p.x()) <= kFarLimit && std::abs(p.y()) <= kFarLimit;
+}
+
+// The part of segment a-b inside the square of the far limit (Liang-Barsky), or nothing. Cutting
+// a segment instead of clamping its ends keeps its direction over the view.
+std::optional<QLineF> clipToFarLimit(QPointF a, QPointF b) {
+  const QPointF step = b - a;
+  if (!std::isfinite(step.x()) || !std::isfinite(step.y())) return std::nullopt;
+  double enter = 0.0;
+  double leave = 1.0;
+  // Keeps the parameters t where p t <= q.
+  const auto keep = [&enter, &leave](double p, double q) {
+    if (p == 0.0) return q >= 0.0;
+    const double t = q / p;
+    if (p < 0.0) {
+      enter = std::max(enter, t);
+    } else {
+      leave = std::min(leave, t);
+    }
+    return enter <= leave;
+  };
+  if (!keep(-step.x(), a.x() + kFarLimit) || !keep(step.x(), kFarLimit - a.x()) ||
+      !keep(-step.y(), a.y() + kFarLimit) || !keep(step.y(), kFarLimit - a.y())) {
+    return std::nullopt;
+  }
+  return QLineF(enter == 0.0 ? a : a + enter * step, leave == 1.0 ? b : a + leave * step);
+}
 
 Point2 pickPoint(const Sommet* vertex) { return {vertex->V, vertex->U}; }
 
@@ -338,10 +379,44 @@ void TFImage::enlargeRow(const QRgb* source, int left, int width, QRgb* line) co
 int TFImage::bufferX(double column) const { return roundHalfEven(zoom_ * column - hpos()); }
 int TFImage::bufferY(double row) const { return roundHalfEven(zoom_ * row - vpos()); }
 
+QPointF TFImage::bufferPoint(double row, double column) const {
+  return {zoom_ * column - hpos(), zoom_ * row - vpos()};
+}
+
+// Rounded in doubles: a far point must not pass through an int.
 bool TFImage::inVisibleRange(double row, double column) const {
-  const int r = roundHalfEven(row);
-  const int c = roundHalfEven(column);
+  const double r = std::nearbyint(row);
+  const double c = std::nearbyint(column);
   return c >= col0_ && c <= colMax_ && r >= row0_ && r <= rowMax_;
+}
+
+// An outline point in the buffer; a point on the image's last column or row boundary (x equal
+// to the image width, y to its height) is drawn one pixel in.
+QPoint TFImage::outlinePoint(QPointF p) const {
+  int x = roundHalfEven(p.x());
+  int y = roundHalfEven(p.y());
+  if (x == imageWidth()) x = imageWidth() - 1;
+  if (y == imageHeight()) y = imageHeight() - 1;
+  return {x, y};
+}
+
+// The open polyline through the vertices' buffer points. When a vertex lies beyond the far
+// limit, each segment is cut to it and drawn on its own.
+void TFImage::drawOutline(QPainter& painter, const Polygone& polygon) const {
+  std::vector<QPointF> points;
+  points.reserve(polygon.sommets.size());
+  for (const Sommet* vertex : polygon.sommets) points.push_back(bufferPoint(vertex->U, vertex->V));
+  if (std::all_of(points.begin(), points.end(), withinFarLimit)) {
+    QPolygon outline;
+    for (const QPointF& p : points) outline << outlinePoint(p);
+    painter.drawPolyline(outline);
+    return;
+  }
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    if (const std::optional<QLineF> piece = clipToFarLimit(points[i - 1], points[i])) {
+      painter.drawLine(outlinePoint(piece->p1()), outlinePoint(piece->p2()));
+    }
+  }
 }
 
 // Outlines as open polylines (a closed polygon repeats its first vertex), dashed when locked, in
@@ -351,16 +426,8 @@ void TFImage::drawPolygons(QPainter& painter) {
   for (std::size_t k = 0; k < side_.polygons.size(); ++k) {
     const Polygone& polygon = side_.polygons[k];
     const QColor colour = pairColour(k);
-    QPolygon outline;
-    for (const Sommet* vertex : polygon.sommets) {
-      int x = bufferX(vertex->V);
-      int y = bufferY(vertex->U);
-      if (x == imageWidth()) x = imageWidth() - 1;
-      if (y == imageHeight()) y = imageHeight() - 1;
-      outline << QPoint(x, y);
-    }
     painter.setPen(thinPen(colour, polygon.locked ? Qt::DashLine : Qt::SolidLine));
-    painter.drawPolyline(outline);
+    drawOutline(painter, polygon);
     painter.setPen(thinPen(colour));
     for (const Sommet* vertex : polygon.sommets) {
       if (inVisibleRange(vertex->U, vertex->V)) {
@@ -397,7 +464,11 @@ void TFImage::drawRubberBand(QPainter& painter) {
   painter.setPen(thinPen(pairColour(side_.polygons.size() - 1)));
   const int row = floorDiv(editing_.pointerY, zoom_);
   const int column = floorDiv(editing_.pointerX, zoom_);
-  painter.drawLine(bufferX(lastVertex_->V), bufferY(lastVertex_->U), bufferX(column), bufferY(row));
+  const QPointF from = bufferPoint(lastVertex_->U, lastVertex_->V);
+  if (const std::optional<QLineF> band = clipToFarLimit(from, bufferPoint(row, column))) {
+    painter.drawLine(roundHalfEven(band->x1()), roundHalfEven(band->y1()),
+                     roundHalfEven(band->x2()), roundHalfEven(band->y2()));
+  }
 }
 
 void TFImage::drawPoints(QPainter& painter) {
@@ -422,8 +493,8 @@ void TFImage::drawPluses(QPainter& painter, const std::vector<InterestPointList>
   for (const InterestPointList& points : lists) {
     for (const InterestPoint& point : points) {
       if (point.score == kDiscardedScore) continue;
-      const int row = roundHalfEven(leftPoint ? point.leftU : point.u);
-      const int column = roundHalfEven(leftPoint ? point.leftV : point.v);
+      const double row = std::nearbyint(leftPoint ? point.leftU : point.u);
+      const double column = std::nearbyint(leftPoint ? point.leftV : point.v);
       if (inVisibleRange(row, column)) drawPlus(painter, bufferX(column), bufferY(row));
     }
   }

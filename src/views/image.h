@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -108,6 +109,9 @@ class TFImage : public QWidget {
   void drawSelectedGlyph();
   [[nodiscard]] int bufferX(double column) const;
   [[nodiscard]] int bufferY(double row) const;
+  [[nodiscard]] QPointF bufferPoint(double row, double column) const;
+  [[nodiscard]] QPoint outlinePoint(QPointF p) const;
+  void drawOutline(QPainter& painter, const Polygone& polygon) const;
   [[nodiscard]] bool inVisibleRange(double row, double column) const;
 
   void hoverTest(int row, int column);

@@ -95,6 +95,35 @@ TEST_F(ImageViewTest, PointsFollowTheStageFlagsAndDiscardedOnesAreNeverDrawn) {
   EXPECT_TRUE(isGrey(pixel(83, 80)));
 }
 
+// Vertices 3e8 pixels away have buffer coordinates beyond int at zoom 8, which were once
+// converted to int regardless. Every conversion of the drawing runs here: outlines, crosses,
+// the polygon's number, the rubber band and points, at zoom 1 and 8. The visible part of a
+// line to a far vertex keeps its true direction: one row per three columns, not a diagonal.
+TEST_F(ImageViewTest, RegressionFarVerticesAreDrawnAlongTheirTrueDirection) {
+  open(200, 150);
+  Polygone& polygon = makePolygon({{10, 10}, {10 + 1e8, 10 + 3e8}, {-3e8, 10}}, true);
+  project.results.pointsDetected = project.results.pointsMatched = true;
+  const InterestPoint far{0, 1.0, 3e9, -3e9, -3e9, 3e9};
+  project.results.interestPoints = {{far}};
+  project.results.matches = {{far}};
+  for (const int zoom : {1, 8}) {
+    window->setZoom(zoom, 0, 0);
+    window->renderView();
+    const int origin = 10 * zoom;
+    EXPECT_EQ(pixel(origin + 3 * 12, origin + 12), kYellow) << zoom;
+    EXPECT_EQ(pixel(origin + 3 * 30, origin + 30), kYellow) << zoom;
+    EXPECT_TRUE(isGrey(pixel(origin + 30, origin + 30))) << zoom;
+    EXPECT_EQ(pixel(origin, 1), kYellow) << zoom;
+  }
+
+  window->setZoom(1, 0, 0);
+  editing.editMode = EditMode::Add;
+  window->restoreConstruction({true, polygon.sommets[1]});
+  moveTo(at(100, 20));
+  EXPECT_EQ(pixel(20 + 3 * 10, 100 + 10), kYellow);
+  EXPECT_EQ(pixel(20 + 3 * 40, 100 + 40), kYellow);
+}
+
 TEST_F(ImageViewTest, TheRightWindowDrawsTheRightPointsOfMatchesAndNoInterestPoint) {
   project.results = pointsOfEveryKind();
   project.results.pointsDetected = project.results.pointsMatched = true;

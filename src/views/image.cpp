@@ -809,12 +809,16 @@ void TFImage::runAdjustment() {
   adjustPicks_[1]->U = meeting->u;
 }
 
-// Any button ends a drag; the vertex lands on the border the pointer is snapped to.
+// Any button ends a drag; the vertex lands on the border the pointer is snapped to, and the
+// listing and the picture show it there at once rather than at the next pointer move.
 void TFImage::PaintBoxMouseUp(Qt::MouseButton, int, int) {
   if (editing_.editMode != EditMode::Move || constructionState_ != 1) return;
   if (editing_.snapU != kNoSnap) draggedVertex_->U = editing_.snapU;
   if (editing_.snapV != kNoSnap) draggedVertex_->V = editing_.snapV;
   endDrag();
+  renderView();
+  showView();
+  host_.listPolygons();
 }
 
 // The whole drag, from press to release, is one undo step.

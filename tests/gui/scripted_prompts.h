@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 #include "ui/prompts.h"
 
@@ -10,7 +11,7 @@ namespace plk::test {
 
 // Answers boxes and file dialogs from queues filled by the test, and records every text shown.
 // An unscripted question answers Cancel (or No for a Yes/No box); an unscripted file dialog
-// answers as if cancelled.
+// answers as if cancelled; unless the test improvises those answers.
 class ScriptedPrompts final : public Prompts {
  public:
   std::deque<Answer> answers;
@@ -20,39 +21,50 @@ class ScriptedPrompts final : public Prompts {
   QStringList dialogTitles;
   QStringList proposedNames;  // names proposed by the save dialogs
   QStringList filters;        // filters of the file dialogs
+  QList<Answer> given;        // the answer to each question, in order
+
+  // When set, answer what the queues leave unscripted: the question's text and whether Cancel
+  // is offered; the file dialog's title.
+  std::function<Answer(const QString& text, bool cancelOffered)> improviseAnswer;
+  std::function<QString(const QString& title)> improviseFile;
 
   void showError(QWidget*, const QString& text) override { errors << text; }
   Answer askYesNo(QWidget*, const QString& text) override {
     questions << text;
-    return next(Answer::No);
+    return next(text, false);
   }
   Answer askYesNoCancel(QWidget*, const QString& text) override {
     questions << text;
-    return next(Answer::Cancel);
+    return next(text, true);
   }
   QString openFileName(QWidget*, const QString& title, const QString&,
                        const QString& filter) override {
     dialogTitles << title;
     filters << filter;
-    return nextFile();
+    return nextFile(title);
   }
   QString saveFileName(QWidget*, const QString& title, const QString&, const QString& proposedName,
                        const QString& filter) override {
     dialogTitles << title;
     proposedNames << proposedName;
     filters << filter;
-    return nextFile();
+    return nextFile(title);
   }
 
  private:
-  Answer next(Answer fallback) {
-    if (answers.empty()) return fallback;
-    const Answer answer = answers.front();
-    answers.pop_front();
+  Answer next(const QString& text, bool cancelOffered) {
+    Answer answer = cancelOffered ? Answer::Cancel : Answer::No;
+    if (!answers.empty()) {
+      answer = answers.front();
+      answers.pop_front();
+    } else if (improviseAnswer) {
+      answer = improviseAnswer(text, cancelOffered);
+    }
+    given << answer;
     return answer;
   }
-  QString nextFile() {
-    if (fileNames.empty()) return {};
+  QString nextFile(const QString& title) {
+    if (fileNames.empty()) return improviseFile ? improviseFile(title) : QString();
     QString name = fileNames.front();
     fileNames.pop_front();
     return name;

@@ -3,7 +3,9 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QUndoStack>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <unordered_set>
 
 #include "io/io_error.h"
@@ -118,10 +120,15 @@ QString sideViolation(const TFMain& main, bool left) {
   return found;
 }
 
-// "%5.1f" through the C library's own formatting, with the program's separator.
+// "%5.1f" by the C library's printf (ties of the binary value round to even: 66.25 gives 66.2),
+// with the program's separator whatever the C library's locale writes.
 QString fixed(double value, NumberFormat format) {
-  return QString::asprintf("%5.1f", value)
-      .replace(QLatin1Char('.'), QLatin1Char(format.decimalSeparator));
+  std::array<char, 64> text{};
+  std::snprintf(text.data(), text.size(), "%5.1f", value);
+  const QLatin1Char separator(format.decimalSeparator);
+  return QString::fromLatin1(text.data())
+      .replace(QLatin1Char('.'), separator)
+      .replace(QLatin1Char(','), separator);
 }
 
 void appendListing(QStringList& lines, const PolygonList& polygons, NumberFormat format) {

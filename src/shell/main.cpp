@@ -29,6 +29,7 @@
 #include "shell/about.h"
 #include "shell/aide.h"
 #include "shell/file_names.h"
+#include "shell/listing_view.h"
 #include "shell/new.h"
 #include "shell/rapport.h"
 #include "tools/appariement.h"
@@ -99,6 +100,7 @@ TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
     : QMainWindow(parent),
       prompts_(prompts),
       format_(format),
+      listing_(format),
       undoStack_(new QUndoStack(this)),
       recovery_(defaultRecoveryFolder()),
       recoveryTimer_(new QTimer(this)) {
@@ -205,6 +207,7 @@ void TFMain::createListing(QWidget* client) {
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setUndoRedoEnabled(false);
   Memo1->setGeometry(4, 39, 319, 227);
 }
 
@@ -486,6 +489,8 @@ void TFMain::closeProject() {
   project_.reset();
   projectFileName_.clear();
   Memo1->clear();
+  listing_.reset();
+  listingPending_ = false;
   LabelUV->setText(kTenSpaces);
   updateTitle();
 }
@@ -808,28 +813,20 @@ void TFMain::redoEdit() {
   undoStack_->redo();
 }
 
+// The listing follows the polygons once per turn of the event loop, however many events of that
+// turn changed them: a drag over a large project does not rewrite it at every step.
 void TFMain::listPolygons() {
-  QStringList lines{QStringLiteral("Image gauche :")};
-  if (project_) appendSideListing(lines, project_->left.polygons);
-  lines << QStringLiteral(" ") << QStringLiteral("Image droite :");
-  if (project_) appendSideListing(lines, project_->right.polygons);
-  Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+  if (listingPending_) return;
+  listingPending_ = true;
+  QMetaObject::invokeMethod(this, &TFMain::refreshListing, Qt::QueuedConnection);
 }
 
-// Per polygon a header "    k (libre) : " or "    k (bloqué) : ", then "(U V) " per element.
-void TFMain::appendSideListing(QStringList& lines, const PolygonList& polygons) const {
-  for (std::size_t k = 0; k < polygons.size(); ++k) {
-    const Polygone& polygon = polygons[k];
-    lines << QStringLiteral("    %1 (%2) : ")
-                 .arg(k + 1)
-                 .arg(polygon.locked ? QStringLiteral("bloqué") : QStringLiteral("libre"));
-    std::string vertices;
-    for (const Sommet* vertex : polygon.sommets) {
-      vertices += "(" + formatFixed(vertex->U, 5, 1, format_) + " " +
-                  formatFixed(vertex->V, 5, 1, format_) + ") ";
-    }
-    lines << fromUtf8(vertices);
-  }
+void TFMain::refreshListing() {
+  if (!listingPending_) return;
+  listingPending_ = false;
+  const ListingChange change = listing_.update(project_ ? &project_->left.polygons : nullptr,
+                                               project_ ? &project_->right.polygons : nullptr);
+  showListingChange(*Memo1, change, listing_.lines());
 }
 
 void TFMain::setRecoveryInterval(std::chrono::milliseconds interval) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/editing.h"
+#include "core/listing.h"
 #include "core/project.h"
 #include "core/textformat.h"
 #include "shell/recovery.h"
@@ -174,7 +175,7 @@ class TFMain final : public QMainWindow,
   bool confirmReinitialisation(const QString& sideName);
   void clearVertices(ImageSide& side, TFImage& window, const QString& what, ResultsEffect effect);
   void toggleLock(PolygonList& polygons);
-  void appendSideListing(QStringList& lines, const PolygonList& polygons) const;
+  void refreshListing();
   [[nodiscard]] io::ProjectFileData projectFileData() const;
   void offerRecovery(const QString& projectFile);
   void restorePolygons(const io::ProjectFileData& copy);
@@ -183,6 +184,8 @@ class TFMain final : public QMainWindow,
 
   Prompts& prompts_;
   NumberFormat format_;
+  PolygonListing listing_;       // the lines Memo1 shows
+  bool listingPending_ = false;  // a refresh of the listing waits for the event loop
   const ShellWindows* windows_ = nullptr;
   std::unique_ptr<Project> project_;
   std::unique_ptr<TFImage> leftWindow_;

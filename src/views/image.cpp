@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,8 @@ constexpr double kNoSnap = -1.0;
 constexpr double kDiscardedScore = -100.0;
 constexpr int kWheelStep = 120;  // angle of one notch of a standard mouse wheel
 constexpr int kNumberPixelSize = 14;
+// Buffer pixels around a point that a cross or a polygon's number drawn there may cover.
+constexpr double kMarkReach = 64.0;
 // Room left on the screen for the right window, opened 20 pixels right of and below the left.
 constexpr int kCascadeRoom = 40;
 // Frame assumed before the window system reports one (title bar and borders).
@@ -425,6 +428,7 @@ void TFImage::drawOutline(QPainter& painter, const Polygone& polygon) const {
 void TFImage::drawPolygons(QPainter& painter) {
   for (std::size_t k = 0; k < side_.polygons.size(); ++k) {
     const Polygone& polygon = side_.polygons[k];
+    if (!meetsView(polygon)) continue;
     const QColor colour = pairColour(k);
     painter.setPen(thinPen(colour, polygon.locked ? Qt::DashLine : Qt::SolidLine));
     drawOutline(painter, polygon);
@@ -438,25 +442,63 @@ void TFImage::drawPolygons(QPainter& painter) {
   }
 }
 
+// Whether anything drawn for the polygon can reach the buffer: its vertices' box, widened by the
+// largest mark drawn around a point of it (a cross, the polygon's number), meets the buffer. Only
+// the polygons near the view cost a redraw, however many the image has.
+bool TFImage::meetsView(const Polygone& polygon) const {
+  if (polygon.sommets.empty()) return false;
+  double minU = std::numeric_limits<double>::infinity();
+  double minV = minU;
+  double maxU = -minU;
+  double maxV = -minU;
+  for (const Sommet* vertex : polygon.sommets) {
+    minU = std::min(minU, vertex->U);
+    maxU = std::max(maxU, vertex->U);
+    minV = std::min(minV, vertex->V);
+    maxV = std::max(maxV, vertex->V);
+  }
+  const QPointF low = bufferPoint(minU, minV);
+  const QPointF high = bufferPoint(maxU, maxV);
+  return high.x() >= -kMarkReach && low.x() <= viewBuffer_.width() + kMarkReach &&
+         high.y() >= -kMarkReach && low.y() <= viewBuffer_.height() + kMarkReach;
+}
+
 // The number k + 1 centred on the mean of the corners, outlined in black so that it reads on
 // any grey.
 void TFImage::drawPolygonNumber(QPainter& painter, const Polygone& polygon, std::size_t k) {
+  const QImage& label = numberLabel(k);
   const QPointF centre = cornerMean(polygon);
   const QPoint at(bufferX(centre.x()), bufferY(centre.y()));
-  const QString number = QString::number(k + 1);
-  QFont font = painter.font();
+  const QSize box = label.size() - QSize(2, 2);
+  painter.drawImage(at - QPoint(box.width() / 2, box.height() / 2) - QPoint(1, 1), label);
+}
+
+// The picture of number k + 1 in its colour with its outline, made the first time it is shown:
+// laying out the text five times per polygon at every redraw would cost most of the redraw of a
+// view showing a thousand polygons. The text's box lies one pixel inside the picture, room for
+// the outline.
+const QImage& TFImage::numberLabel(std::size_t k) {
+  if (const QImage* label = numberLabels_.object(k)) return *label;
+  QFont font;
   font.setPixelSize(kNumberPixelSize);
   font.setBold(true);
-  painter.setFont(font);
+  const QString number = QString::number(k + 1);
   const QFontMetrics metrics(font);
-  const QSize size(metrics.horizontalAdvance(number) + 2, metrics.height() + 2);
-  const QRect placed(at - QPoint(size.width() / 2, size.height() / 2), size);
-  painter.setPen(Qt::black);
-  for (const QPoint shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
-    painter.drawText(placed.translated(shift), Qt::AlignCenter, number);
+  const QRect box(QPoint(1, 1), QSize(metrics.horizontalAdvance(number) + 2, metrics.height() + 2));
+  auto* label = new QImage(box.size() + QSize(2, 2), QImage::Format_ARGB32_Premultiplied);
+  label->fill(Qt::transparent);
+  {
+    QPainter painter(label);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    for (const QPoint shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+      painter.drawText(box.translated(shift), Qt::AlignCenter, number);
+    }
+    painter.setPen(pairColour(k));
+    painter.drawText(box, Qt::AlignCenter, number);
   }
-  painter.setPen(pairColour(k));
-  painter.drawText(placed, Qt::AlignCenter, number);
+  numberLabels_.insert(k, label, label->sizeInBytes());
+  return *numberLabels_.object(k);
 }
 
 void TFImage::drawRubberBand(QPainter& painter) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCache>
 #include <QColor>
 #include <QImage>
 #include <QPointF>
@@ -20,6 +21,9 @@ namespace plk {
 class ImageWindowHost;
 class PaintBox;
 class Prompts;
+
+// Room kept for the pictures of polygon numbers: those of a few thousand polygons.
+inline constexpr qsizetype kNumberLabelBytes = 8 << 20;
 
 // Which image of the pair a window shows; only the left window draws interest points.
 enum class ImageSideKind { Left, Right };
@@ -103,6 +107,7 @@ class TFImage : public QWidget {
   void enlargeRow(const QRgb* source, int left, int width, QRgb* line) const;
   void drawPolygons(QPainter& painter);
   void drawPolygonNumber(QPainter& painter, const Polygone& polygon, std::size_t k);
+  [[nodiscard]] const QImage& numberLabel(std::size_t k);
   void drawRubberBand(QPainter& painter);
   void drawPoints(QPainter& painter);
   void drawPluses(QPainter& painter, const std::vector<InterestPointList>& lists, bool leftPoint);
@@ -112,6 +117,7 @@ class TFImage : public QWidget {
   [[nodiscard]] QPointF bufferPoint(double row, double column) const;
   [[nodiscard]] QPoint outlinePoint(QPointF p) const;
   void drawOutline(QPainter& painter, const Polygone& polygon) const;
+  [[nodiscard]] bool meetsView(const Polygone& polygon) const;
   [[nodiscard]] bool inVisibleRange(double row, double column) const;
 
   void hoverTest(int row, int column);
@@ -139,6 +145,7 @@ class TFImage : public QWidget {
   int storedDepth_ = 0;  // bits per pixel stored in the file (not the expanded image's)
   QImage displayImage_;  // the same in RGB32, the source of every redraw
   std::array<QImage, 4> glyphs_;
+  QCache<std::size_t, QImage> numberLabels_{kNumberLabelBytes};  // by polygon position
   bool imageLoaded_ = false;
   bool pointerInside_ = false;  // the glyph shows only while the pointer is over the surface
   int wheelRemainder_ = 0;      // wheel angle not yet turned into a zoom step

@@ -124,6 +124,58 @@ TEST_F(ImageViewTest, RegressionFarVerticesAreDrawnAlongTheirTrueDirection) {
   EXPECT_EQ(pixel(20 + 3 * 40, 100 + 40), kYellow);
 }
 
+// Only polygons near the view are drawn, but a cross on a vertex just outside it still shows its
+// arm inside.
+TEST_F(ImageViewTest, AVertexJustBeyondTheViewStillShowsItsCross) {
+  open(200, 150);
+  ASSERT_EQ(window->viewBuffer().width(), 200);
+  makePolygon({{50, 201}});
+  makePolygon({{50, 900}, {60, 900}});
+  window->renderView();
+  for (int x = 195; x < 200; ++x) EXPECT_EQ(pixel(x, 50), kYellow) << x;
+}
+
+// The number of a closed polygon, drawn once into a picture and copied at every redraw, looks as
+// the text drawn straight into the view: the same pixels, give or take a rounding of the blend.
+TEST_F(ImageViewTest, APolygonNumberLooksAsTextDrawnIntoTheView) {
+  open(200, 150);
+  Polygone& square = makePolygon({{20, 20}, {20, 120}, {120, 120}, {120, 20}});
+  window->renderView();
+  const QImage withoutNumber = window->viewBuffer().copy();
+  QImage expected = withoutNumber.copy();
+  {
+    QPainter painter(&expected);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    font.setBold(true);
+    painter.setFont(font);
+    const QString number = QStringLiteral("1");
+    const QFontMetrics metrics(font);
+    const QSize size(metrics.horizontalAdvance(number) + 2, metrics.height() + 2);
+    const QRect placed(QPoint(70, 70) - QPoint(size.width() / 2, size.height() / 2), size);
+    painter.setPen(Qt::black);
+    for (const QPoint shift : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)}) {
+      painter.drawText(placed.translated(shift), Qt::AlignCenter, number);
+    }
+    painter.setPen(pairColour(0));
+    painter.drawText(placed, Qt::AlignCenter, number);
+  }
+  square.sommets.push_back(square.sommets.front());
+  window->renderView();
+  int numberPixels = 0;
+  for (int y = 40; y < 100; ++y) {
+    for (int x = 40; x < 100; ++x) {
+      const QRgb want = expected.pixel(x, y);
+      const QRgb got = pixel(x, y);
+      EXPECT_NEAR(qRed(got), qRed(want), 2) << x << "," << y;
+      EXPECT_NEAR(qGreen(got), qGreen(want), 2) << x << "," << y;
+      EXPECT_NEAR(qBlue(got), qBlue(want), 2) << x << "," << y;
+      if (want != withoutNumber.pixel(x, y)) ++numberPixels;
+    }
+  }
+  EXPECT_GT(numberPixels, 20);
+}
+
 TEST_F(ImageViewTest, TheRightWindowDrawsTheRightPointsOfMatchesAndNoInterestPoint) {
   project.results = pointsOfEveryKind();
   project.results.pointsDetected = project.results.pointsMatched = true;

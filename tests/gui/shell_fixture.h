@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QColor>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -91,7 +92,10 @@ class ShellTest : public ::testing::Test {
     return main().createProjectFromImages();
   }
 
+  // The listing as shown once the events under way are processed: it follows the polygons once
+  // per turn of the event loop.
   [[nodiscard]] QString listing() const {
+    QCoreApplication::processEvents();
     return main().findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText();
   }
 

@@ -47,9 +47,15 @@ int runStages(const ChainOptions& options, Project& project, std::ostream& out, 
               bool showProgress) {
   ConsoleReport report(out);
   ConsoleProgress progress(err, showProgress);
+  StageContext context{
+      project, options.texts, options.outputs, report, progress, io::systemNumberFormat(), err};
   for (const Stage* stage : options.steps) {
-    StageContext context{
-        project, options.texts, options.outputs, report, progress, io::systemNumberFormat(), err};
+    if (const std::optional<FieldError> refused = stage->check(context)) {
+      err << refused->message << '\n';
+      return kBadArguments;
+    }
+  }
+  for (const Stage* stage : options.steps) {
     progress.startStage(std::string(stage->title));
     const std::optional<FieldError> refused = stage->run(context);
     progress.finishStage();

@@ -33,11 +33,28 @@ const StageOption kHomography{"homography",
                               "linear, nonlinear, robust or robust-nonlinear (robust-nonlinear)",
                               {"linear", "nonlinear", "robust", "robust-nonlinear"}};
 
-std::optional<FieldError> runDetection(StageContext& context) {
+// The error of a check, if any.
+template <typename Parameters>
+std::optional<FieldError> refusal(const Checked<Parameters>& checked) {
+  if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
+  return std::nullopt;
+}
+
+DetectFields detectionFields(const OptionTexts& texts) {
   DetectFields fields;
-  takeText(context.texts, "detect-filter", fields.filterSize);
-  takeText(context.texts, "detect-window", fields.inclusionSize);
-  takeText(context.texts, "detect-count", fields.pointCount);
+  takeText(texts, "detect-filter", fields.filterSize);
+  takeText(texts, "detect-window", fields.inclusionSize);
+  takeText(texts, "detect-count", fields.pointCount);
+  return fields;
+}
+
+// The detection needs only the polygons, which no earlier stage opens or removes.
+std::optional<FieldError> checkDetection(const StageContext& context) {
+  return refusal(checkDetect(context.project, detectionFields(context.texts)));
+}
+
+std::optional<FieldError> runDetection(StageContext& context) {
+  const DetectFields fields = detectionFields(context.texts);
   const Checked<DetectionParameters> checked = checkDetect(context.project, fields);
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   (void)runDetect(context.project, fields, std::get<DetectionParameters>(checked), context.report,
@@ -67,16 +84,30 @@ std::optional<FieldError> takeZone(const OptionTexts& texts, MatchFields& fields
   return std::nullopt;
 }
 
-std::optional<FieldError> runMatching(StageContext& context) {
+// The matching fields, or the usage message of a malformed zone.
+std::variant<MatchFields, FieldError> matchingFields(const OptionTexts& texts) {
   MatchFields fields;
-  takeText(context.texts, "match-window", fields.windowSize);
-  if (auto error = takeZone(context.texts, fields)) return error;
-  takeText(context.texts, "match-threshold", fields.threshold);
-  takeText(context.texts, "match-precision", fields.precision);
-  if (const auto found = context.texts.find("match-flexibility"); found != context.texts.end()) {
+  takeText(texts, "match-window", fields.windowSize);
+  if (auto error = takeZone(texts, fields)) return *error;
+  takeText(texts, "match-threshold", fields.threshold);
+  takeText(texts, "match-precision", fields.precision);
+  if (const auto found = texts.find("match-flexibility"); found != texts.end()) {
     fields.bidirectional = found->second != "off";
     if (fields.bidirectional) fields.flexibility = found->second;
   }
+  return fields;
+}
+
+std::optional<FieldError> checkMatching(const StageContext& context) {
+  const auto fields = matchingFields(context.texts);
+  if (const auto* error = std::get_if<FieldError>(&fields)) return *error;
+  return refusal(checkMatchFields(std::get<MatchFields>(fields)));
+}
+
+std::optional<FieldError> runMatching(StageContext& context) {
+  const auto built = matchingFields(context.texts);
+  if (const auto* error = std::get_if<FieldError>(&built)) return *error;
+  const MatchFields& fields = std::get<MatchFields>(built);
   const Checked<MatchParameters> checked = checkMatch(context.project, fields);
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   (void)runMatch(context.project, fields, std::get<MatchParameters>(checked), context.report,
@@ -84,10 +115,19 @@ std::optional<FieldError> runMatching(StageContext& context) {
   return std::nullopt;
 }
 
-std::optional<FieldError> runEstimation(StageContext& context) {
+EstimeFields estimationFields(const OptionTexts& texts) {
   EstimeFields fields;
-  takeText(context.texts, "iterations", fields.maxIterations);
-  takeText(context.texts, "ransac-tolerance", fields.ransacTolerance);
+  takeText(texts, "iterations", fields.maxIterations);
+  takeText(texts, "ransac-tolerance", fields.ransacTolerance);
+  return fields;
+}
+
+std::optional<FieldError> checkEstimation(const StageContext& context) {
+  return refusal(checkEstimeFields(estimationFields(context.texts)));
+}
+
+std::optional<FieldError> runEstimation(StageContext& context) {
+  const EstimeFields fields = estimationFields(context.texts);
   const Checked<EstimationParameters> checked = checkEstime(context.project, fields);
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   (void)runEstime(context.project, fields, std::get<EstimationParameters>(checked), context.report,
@@ -117,17 +157,27 @@ void writeDisparityOutputs(const StageContext& context, const DisparityMaps& map
   }
 }
 
-std::optional<FieldError> runOptimisation(StageContext& context) {
+OptiFields optimisationFields(const OptionTexts& texts) {
   OptiFields fields;
-  takeText(context.texts, "levels", fields.levels);
-  takeText(context.texts, "step", fields.forcedStep);
-  takeText(context.texts, "level-iterations", fields.iterationsPerLevel);
-  takeText(context.texts, "min-vertices", fields.minVertices);
-  takeText(context.texts, "annealing-iterations", fields.annealingIterations);
+  takeText(texts, "levels", fields.levels);
+  takeText(texts, "step", fields.forcedStep);
+  takeText(texts, "level-iterations", fields.iterationsPerLevel);
+  takeText(texts, "min-vertices", fields.minVertices);
+  takeText(texts, "annealing-iterations", fields.annealingIterations);
   fields.sampling = static_cast<SamplingChoice>(
-      wordIndex(context.texts, kSampling, static_cast<std::int32_t>(fields.sampling)));
+      wordIndex(texts, kSampling, static_cast<std::int32_t>(fields.sampling)));
   fields.method = static_cast<SearchMethod>(
-      wordIndex(context.texts, kMethod, static_cast<std::int32_t>(fields.method)));
+      wordIndex(texts, kMethod, static_cast<std::int32_t>(fields.method)));
+  return fields;
+}
+
+std::optional<FieldError> checkOptimisation(const StageContext& context) {
+  OptiFields fields = optimisationFields(context.texts);
+  return refusal(checkOpti(context.project, fields));
+}
+
+std::optional<FieldError> runOptimisation(StageContext& context) {
+  OptiFields fields = optimisationFields(context.texts);
   const Checked<OptiParameters> checked = checkOpti(context.project, fields);
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   const OptiOutcome outcome = runOpti(context.project, fields, std::get<OptiParameters>(checked),
@@ -136,12 +186,21 @@ std::optional<FieldError> runOptimisation(StageContext& context) {
   return std::nullopt;
 }
 
-std::optional<FieldError> runDisparities(StageContext& context) {
+DisparitesFields disparityFields(const OptionTexts& texts) {
   DisparitesFields fields;
-  takeText(context.texts, "factor", fields.factor);
-  takeText(context.texts, "rgb", fields.rgbMultiplier);
-  takeText(context.texts, "grey", fields.greyMultiplier);
-  fields.homographyIndex = wordIndex(context.texts, kHomography, fields.homographyIndex);
+  takeText(texts, "factor", fields.factor);
+  takeText(texts, "rgb", fields.rgbMultiplier);
+  takeText(texts, "grey", fields.greyMultiplier);
+  fields.homographyIndex = wordIndex(texts, kHomography, fields.homographyIndex);
+  return fields;
+}
+
+std::optional<FieldError> checkDisparities(const StageContext& context) {
+  return refusal(checkDisparitesFields(context.project, disparityFields(context.texts)));
+}
+
+std::optional<FieldError> runDisparities(StageContext& context) {
+  const DisparitesFields fields = disparityFields(context.texts);
   const Checked<DisparityParameters> checked = checkDisparites(context.project, fields);
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   const DisparitesOutcome outcome =
@@ -173,6 +232,7 @@ const std::vector<Stage>& chainStages() {
         kMethod,
         {"min-vertices", "N", "N of incomplete-from-n: annealing from N movable vertices (6)"},
         {"annealing-iterations", "N", "iteration limit of the annealing search (1000)"}},
+       checkOptimisation,
        runOptimisation,
        false},
       {"detect",
@@ -180,6 +240,7 @@ const std::vector<Stage>& chainStages() {
        {{"detect-filter", "N", "detector filter size, N x N (11)"},
         {"detect-window", "N", "inclusion window in the polygon, N x N (11)"},
         {"detect-count", "N", "points kept per polygon (300)"}},
+       checkDetection,
        runDetection},
       {"match",
        "Appariement",
@@ -188,11 +249,13 @@ const std::vector<Stage>& chainStages() {
         {"match-threshold", "R", "least correlation score (0,97)"},
         {"match-precision", "R", "sub-pixel precision (0,1)"},
         {"match-flexibility", "N|off", "bidirectional check within N pixels, or none (1)"}},
+       checkMatching,
        runMatching},
       {"estimate",
        "Estimation",
        {{"iterations", "N", "iteration limit of the non-linear estimation (100)"},
         {"ransac-tolerance", "R", "RANSAC tolerance (1e-4)"}},
+       checkEstimation,
        runEstimation},
       {"disparities",
        "Disparités",
@@ -200,6 +263,7 @@ const std::vector<Stage>& chainStages() {
         {"rgb", "N", "multiplier of the colour-coded maps (1000)"},
         {"grey", "N", "multiplier of the grey map (8)"},
         kHomography},
+       checkDisparities,
        runDisparities},
   };
   return stages;

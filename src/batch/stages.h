@@ -56,6 +56,9 @@ struct Stage {
   std::string_view name;   // as given to --steps
   std::string_view title;  // shown on the progress line
   std::vector<StageOption> options;
+  // The stage's own fields, and the preconditions that no earlier stage can meet: checked for
+  // every requested stage before the first one runs, so a bad field costs no work.
+  std::optional<FieldError> (*check)(const StageContext& context);
   std::optional<FieldError> (*run)(StageContext& context);
   bool byDefault = true;  // run when --steps is not given
 };

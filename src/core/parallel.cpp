@@ -11,13 +11,16 @@
 namespace plk {
 
 int threadCount() {
+  const int cores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
   if (const char* text = std::getenv("PLK_THREADS"); text != nullptr) {
     int value = 0;
     const char* last = text + std::strlen(text);
     const auto [end, error] = std::from_chars(text, last, value);
-    if (error == std::errc() && end == last && value > 0) return value;
+    if (error == std::errc() && end == last && value > 0) {
+      return std::min(value, kThreadsPerCoreCap * cores);
+    }
   }
-  return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+  return cores;
 }
 
 // Indices are handed out one at a time from a shared counter, so uneven work (points near a

@@ -50,6 +50,11 @@ struct ToolResults {
   std::vector<Homography> robustNonLinearHomographies;
   std::vector<PolygonEstimation> polygonEstimations;
   std::vector<InterestPointList> inlierMatches;
+  // Per left polygon, the fingerprint of the polygons each stage's results were computed from
+  // (core/freshness): a later tool refuses the results of a polygon changed since.
+  std::vector<std::uint64_t> detectedFrom;
+  std::vector<std::uint64_t> matchedFrom;
+  std::vector<std::uint64_t> estimatedFrom;
   bool pointsDetected = false;
   bool pointsMatched = false;
   bool homographiesEstimated = false;

@@ -1,14 +1,15 @@
 #include "io/disparity_files.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
-#include <QSaveFile>
 #include <QStringList>
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 
+#include "io/file_writer.h"
 #include "io/io_error.h"
 #include "io/text_file.h"
 
@@ -19,20 +20,17 @@ namespace {
 constexpr double kKittiScale = 256.0;
 constexpr double kKittiLargest = 65535.0;
 
-[[noreturn]] void failWriting(const QString& path) {
-  throw IoError("Impossible d'écrire le fichier " + path.toStdString());
-}
+[[noreturn]] void failWriting(const QString& path) { throw IoError(cannotWriteMessage(path)); }
 
-// Writes bytes through a temporary file renamed into place, so a failure keeps any older file.
-template <typename Fill>
-void saveFile(const QString& path, Fill fill) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || !fill(file) || !file.commit()) failWriting(path);
-}
-
+// The picture is encoded in memory first, so that the file is written, checked and committed
+// in one piece.
 void saveImage(const QString& path, const QImage& image, const char* format) {
-  if (image.isNull()) failWriting(path);
-  saveFile(path, [&](QSaveFile& file) { return image.save(&file, format); });
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, format)) {
+    failWriting(path);
+  }
+  replaceFile(path, bytes, cannotWriteMessage(path));
 }
 
 QImage toQImage(const ColourImage& picture) {
@@ -92,7 +90,7 @@ void writePfm(const QString& path, int width, int height, const std::vector<doub
                          static_cast<float>(disparities[static_cast<std::size_t>(r) * width + c]));
     }
   }
-  saveFile(path, [&](QSaveFile& file) { return file.write(bytes) == bytes.size(); });
+  replaceFile(path, bytes, cannotWriteMessage(path));
 }
 
 std::int64_t writeKittiPng(const QString& path, int width, int height,

@@ -1,7 +1,6 @@
 #include "io/project_file.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cassert>
@@ -12,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/file_writer.h"
 #include "io/io_error.h"
 #include "io/regular_file.h"
 
@@ -266,12 +266,10 @@ std::optional<QByteArray> projectFileBytes(const ProjectFileData& data, NumberFo
 }
 
 void writeProjectFile(const QString& path, const ProjectFileData& data, NumberFormat format) {
+  const std::string failure = "Unable to write to " + path.toStdString();
   const std::optional<QByteArray> bytes = projectFileBytes(data, format);
-  QSaveFile file(path);
-  if (!bytes || !file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() ||
-      !file.commit()) {
-    throw IoError("Unable to write to " + path.toStdString());
-  }
+  if (!bytes) throw IoError(failure);
+  replaceFile(path, *bytes, failure);
 }
 
 ProjectFileData readProjectFile(const QString& path) {

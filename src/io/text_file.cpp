@@ -1,8 +1,6 @@
 #include "io/text_file.h"
 
-#include <QSaveFile>
-
-#include "io/io_error.h"
+#include "io/file_writer.h"
 #include "io/regular_file.h"
 
 namespace plk::io {
@@ -13,10 +11,7 @@ void writeTextFile(const QString& path, const QStringList& lines) {
     bytes += line.toLatin1();
     bytes += "\r\n";
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    throw IoError("Impossible d'écrire le fichier " + path.toStdString());
-  }
+  replaceFile(path, bytes, cannotWriteMessage(path));
 }
 
 std::optional<QStringList> readTextFile(const QString& path) {

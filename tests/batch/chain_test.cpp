@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 
 #include "batch/batch.h"
+#include "full_file_system.h"
 #include "io/disparity_readers.h"
 #include "io/project_file.h"
 
@@ -70,25 +74,51 @@ PolygonListRecord quadrilateral(const std::vector<std::pair<double, double>>& co
   return record;
 }
 
-TEST(Chain, ARightImageShiftedByAKnownHomographyGivesItsDisparities) {
-  QTemporaryDir folder;
-  const QDir dir(folder.path());
+// The pair above with one left polygon, in `folder`, as "p.plk"; the right polygon is the
+// left one carried by the plane unless another is given.
+QString writeScene(const QDir& folder, std::optional<PolygonListRecord> rightPolygon = {}) {
   const Texture texture;
-  ASSERT_TRUE(greyImage([&](int u, int v) {
+  EXPECT_TRUE(greyImage([&](int u, int v) {
                 return texture.at(u, v);
-              }).save(dir.filePath(QStringLiteral("l.bmp")), "BMP"));
-  ASSERT_TRUE(greyImage([&](int u, int v) {
+              }).save(folder.filePath(QStringLiteral("l.bmp")), "BMP"));
+  EXPECT_TRUE(greyImage([&](int u, int v) {
                 return texture.at(u, leftColumn(u, v));
-              }).save(dir.filePath(QStringLiteral("r.bmp")), "BMP"));
+              }).save(folder.filePath(QStringLiteral("r.bmp")), "BMP"));
   io::ProjectFileData data;
   data.leftImagePath = "l.bmp";
   data.rightImagePath = "r.bmp";
   data.left = quadrilateral({{20.3, 50.2}, {20.3, 170.4}, {115.7, 170.4}, {115.7, 50.2}});
   const auto right = [](double u, double v) { return std::pair{u, v - disparity(u, v)}; };
-  data.right = quadrilateral(
-      {right(17.3, 45.2), right(17.3, 175.4), right(118.7, 175.4), right(118.7, 45.2)});
-  io::writeProjectFile(dir.filePath(QStringLiteral("p.plk")), data, NumberFormat{});
+  data.right = rightPolygon.value_or(quadrilateral(
+      {right(17.3, 45.2), right(17.3, 175.4), right(118.7, 175.4), right(118.7, 45.2)}));
+  const QString project = folder.filePath(QStringLiteral("p.plk"));
+  io::writeProjectFile(project, data, NumberFormat{});
+  return project;
+}
 
+// Runs the program in-process; its status, what it reported and what it said on errors.
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Outcome run(const QStringList& arguments) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = runBatch(arguments, out, err, false);
+  return {status, out.str(), err.str()};
+}
+
+QByteArray bytesOf(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(Chain, ARightImageShiftedByAKnownHomographyGivesItsDisparities) {
+  QTemporaryDir folder;
+  const QDir dir(folder.path());
+  writeScene(dir);
   std::ostringstream out;
   std::ostringstream err;
   const int status = runBatch({dir.filePath(QStringLiteral("p.plk")), QStringLiteral("--pfm"),
@@ -107,6 +137,97 @@ TEST(Chain, ARightImageShiftedByAKnownHomographyGivesItsDisparities) {
     }
   }
   EXPECT_GE(close, 0.98 * inside) << close << " of " << inside << "\n" << out.str();
+}
+
+// Every requested stage's fields are checked before the first stage runs: nothing is reported,
+// computed or saved. Factors whose f * f * H * C would overflow 64 bits are refused too.
+TEST(Chain, BadFieldsOfALaterStageAreRefusedBeforeAnyWork) {
+  QTemporaryDir folder;
+  const QDir dir(folder.path());
+  const QString project = writeScene(dir);
+  const QString saved = dir.filePath(QStringLiteral("x.plk"));
+  for (const char* factor : {"0", "7500000", "10000000", "2147483647"}) {
+    const Outcome refused =
+        run({project, QStringLiteral("--steps=optimise,detect,match,estimate,disparities"),
+             QStringLiteral("--factor"), QString::fromLatin1(factor), QStringLiteral("--save"),
+             saved, QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))});
+    EXPECT_EQ(refused.status, kBadArguments) << factor;
+    EXPECT_EQ(refused.err, "Le facteur de résolution n'est pas une valeur correcte.\n") << factor;
+    EXPECT_EQ(refused.out, "") << factor;
+  }
+  const Outcome badIterations = run({project, QStringLiteral("--iterations=x")});
+  EXPECT_EQ(badIterations.err, "Le nombre d'itérations n'est pas une valeur correcte.\n");
+  EXPECT_EQ(badIterations.out, "");
+  EXPECT_FALSE(QFile::exists(saved));
+}
+
+// A right polygon reaching a million or a billion pixels off the image gives, in bounded memory,
+// the map of its part over the image: here a quarter plane that cuts the polygon.
+TEST(Chain, AFarRightPolygonGivesTheMapOfItsClippedShape) {
+  QTemporaryDir folder;
+  const QDir dir(folder.path());
+  const auto mapWith = [&](const PolygonListRecord& rightPolygon) {
+    const QString project = writeScene(dir, rightPolygon);
+    // The non-linear estimate draws nothing from the random generator, which runs on from one
+    // run to the next in this process.
+    const Outcome outcome = run(
+        {project, QStringLiteral("--homography=nonlinear"), QStringLiteral("--out"), dir.path()});
+    EXPECT_EQ(outcome.status, kDone) << outcome.err;
+    return bytesOf(dir.filePath(QStringLiteral("disparites.txt")));
+  };
+  // Corners off the sub-pixel grids of the matching, so that no match lies on a side.
+  const double top = 60.37;
+  const double left = 40.53;
+  const QByteArray clipped =
+      mapWith(quadrilateral({{top, left}, {top, 400}, {400, 400}, {400, left}}));
+  EXPECT_TRUE(clipped.contains("0 0 ")) << "the quarter plane must cut the polygon";
+  for (const double reach : {1e6, 1e9}) {
+    PolygonListRecord triangle;
+    triangle.vertices = {
+        {top, left, false, false}, {top, reach, false, false}, {reach, left, false, false}};
+    triangle.polygons = {{0, 1, 2, 0}};
+    EXPECT_EQ(mapWith(triangle), clipped) << reach;
+  }
+}
+
+// On a full disk the report, the project and the maps each fail with their message and exit
+// status 3, and the files of the former run keep every byte.
+TEST(Chain, AFullDiskKeepsEveryFormerFile) {
+  const test::FullFileSystem disk("2m");
+  PLK_REQUIRE_FULL_FILE_SYSTEM(disk);
+  const QDir dir(disk.path());
+  const QString project = writeScene(dir);
+  const QString report = dir.filePath(QStringLiteral("r.txt"));
+  const QStringList outputs{QStringLiteral("carte.bmp"), QStringLiteral("disparites.txt"),
+                            QStringLiteral("carte1.bmp"), QStringLiteral("carte1gris.bmp"),
+                            QStringLiteral("carte1occ.bmp")};
+  ASSERT_EQ(run({project, QStringLiteral("--out"), dir.path(), QStringLiteral("--report"), report})
+                .status,
+            kDone);
+  std::map<QString, QByteArray> former;
+  for (const QString& name : QStringList(outputs)
+                                 << QStringLiteral("p.plk") << QStringLiteral("r.txt")) {
+    former[name] = bytesOf(dir.filePath(name));
+    ASSERT_FALSE(former[name].isEmpty()) << name.toStdString();
+  }
+  disk.fill();
+
+  const Outcome reportRun =
+      run({project, QStringLiteral("--steps"), QStringLiteral("detect"), QStringLiteral("--save"),
+           project, QStringLiteral("--report"), report});
+  EXPECT_EQ(reportRun.status, kUnreadableOrUnwritable);
+  EXPECT_EQ(reportRun.err, "Impossible d'écrire le fichier " + report.toStdString() + "\n");
+  const Outcome projectRun = run({project, QStringLiteral("--steps"), QStringLiteral("detect"),
+                                  QStringLiteral("--save"), project});
+  EXPECT_EQ(projectRun.status, kUnreadableOrUnwritable);
+  EXPECT_EQ(projectRun.err, "Unable to write to " + project.toStdString() + "\n");
+  const Outcome mapRun = run({project, QStringLiteral("--out"), dir.path()});
+  EXPECT_EQ(mapRun.status, kUnreadableOrUnwritable);
+  EXPECT_EQ(mapRun.err, "Impossible d'écrire le fichier " +
+                            dir.filePath(QStringLiteral("carte.bmp")).toStdString() + "\n");
+  for (const auto& [name, bytes] : former) {
+    EXPECT_EQ(bytesOf(dir.filePath(name)), bytes) << name.toStdString();
+  }
 }
 
 }  // namespace

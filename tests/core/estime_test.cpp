@@ -310,10 +310,18 @@ TEST_F(EstimeRun, WholeReportOfThreePolygonsWithTheSecondLocked) {
 
 TEST_F(EstimeRun, StoredResultsFollowTheStatuses) {
   Project project;
-  addPolygons(project, 2);
-  // Polygon 2 has three matches: linear and non-linear stages, too few for RANSAC.
+  addPolygons(project, 3);
+  // Polygon 2 has three matches and polygon 3 six whose left points lie on one line: neither
+  // determines a homography, so each gets zero matrices and says why, never a convergence.
+  std::vector<Point> onALine;
+  std::vector<Point> spread;
+  for (int i = 0; i < 6; ++i) {
+    onALine.push_back({10.0 + 3.0 * i, 20.0 + 7.0 * i});
+    spread.push_back({12.0 + 3.0 * i, 15.0 + (i * i) % 5 * 4.0});
+  }
   project.results.matches = {noisyMatches(3),
-                             matchList({{5, 5}, {40, 9}, {17, 60}}, {{6, 6}, {41, 8}, {19, 63}})};
+                             matchList({{5, 5}, {40, 9}, {17, 60}}, {{6, 6}, {41, 8}, {19, 63}}),
+                             matchList(onALine, spread)};
   test::ReportLines report;
   ASSERT_EQ(run(project, report, unattended), RunStatus::Completed);
   const ToolResults& results = project.results;
@@ -341,15 +349,35 @@ TEST_F(EstimeRun, StoredResultsFollowTheStatuses) {
     EXPECT_EQ(inlier.score, 0.0);
     EXPECT_EQ(inlier.ordinal, 0);
   }
-  const PolygonEstimation& second = results.polygonEstimations[1];
-  EXPECT_EQ(second.robustStatus, -4.0);
-  EXPECT_EQ(second.inlierCount, 0.0);
-  EXPECT_EQ(results.robustHomographies[1], results.linearHomographies[1]);
-  EXPECT_EQ(results.robustNonLinearHomographies[1], Homography{});
-  EXPECT_TRUE(results.inlierMatches[1].empty());
+  for (const std::size_t p : {1U, 2U}) {
+    const double reason = p == 1 ? kTooFewMatches : kCollinearMatches;
+    const PolygonEstimation& estimation = results.polygonEstimations[p];
+    EXPECT_EQ(estimation.nonLinearStatus, reason);
+    EXPECT_EQ(estimation.robustStatus, reason);
+    EXPECT_EQ(estimation.robustNonLinearStatus, reason);
+    EXPECT_EQ(estimation.inlierCount, 0.0);
+    for (const auto* table : {&results.linearHomographies, &results.nonLinearHomographies,
+                              &results.robustHomographies, &results.robustNonLinearHomographies}) {
+      EXPECT_EQ((*table)[p], Homography{}) << p;
+    }
+    EXPECT_TRUE(results.inlierMatches[p].empty());
+  }
+  const auto occurrences = [&report](const std::string& line) {
+    return std::count(report.lines.begin(), report.lines.end(), line);
+  };
+  EXPECT_EQ(occurrences("        ******** Pas assez de points appariés (3) pour estimer une "
+                        "homographie. ********"),
+            3);
+  EXPECT_EQ(occurrences("        ******** Points appariés tous alignés : pas d'homographie "
+                        "possible. ********"),
+            3);
+  EXPECT_EQ(occurrences("        ******** Convergence ! ***********"), 2);
+  EXPECT_EQ(occurrences("        ******** Ransac a trouvé une solution ! ***********"), 1);
 }
 
-TEST_F(EstimeRun, IterationLimitKeepsTheMatrixOtherFailuresStoreZeros) {
+// An iteration limit keeps the refined matrix; a start that already fits its matches to
+// rounding is kept as a convergence, where the minimiser, finding no descent, would give up.
+TEST_F(EstimeRun, IterationLimitKeepsTheMatrixAnExactStartConverges) {
   Project project;
   addPolygons(project, 2);
   // Exact integer transfers: the linear estimate is as good as it gets and cannot be improved.
@@ -368,10 +396,13 @@ TEST_F(EstimeRun, IterationLimitKeepsTheMatrixOtherFailuresStoreZeros) {
   EXPECT_EQ(results.polygonEstimations[0].nonLinearStatus, -3.0);
   EXPECT_NE(results.nonLinearHomographies[0], Homography{});
   EXPECT_NE(results.nonLinearHomographies[0], results.linearHomographies[0]);
-  const double status = results.polygonEstimations[1].nonLinearStatus;
-  if (status != -3.0) {
-    EXPECT_EQ(results.nonLinearHomographies[1], Homography{});
-  }
+  const PolygonEstimation& exact = results.polygonEstimations[1];
+  EXPECT_LE(exact.nonLinearCostBefore, kExactFitDistance);
+  EXPECT_EQ(exact.nonLinearStatus, 0.0);
+  EXPECT_EQ(results.nonLinearHomographies[1], results.linearHomographies[1]);
+  EXPECT_EQ(exact.nonLinearCostAfter, exact.nonLinearCostBefore);
+  EXPECT_EQ(exact.robustNonLinearStatus, 0.0);
+  EXPECT_EQ(results.robustNonLinearHomographies[1], results.robustHomographies[1]);
 }
 
 TEST_F(EstimeRun, SameSeedSameTablesAndReport) {

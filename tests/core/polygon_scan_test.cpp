@@ -78,19 +78,24 @@ TEST(ClassifyRow, AgreesWithFindPolygonOnRandomPolygons) {
 }
 
 // Points at random, on the integer grid, on and near the sides and corners, and on the corners'
-// rows: the grid's answer must be the shape's.
+// rows: the grid's answer must be the shape's, with the cells over the whole box or clipped to
+// a smaller image, and for polygons whose corners lie a million or a billion pixels away.
 TEST(ShapeGrid, AgreesWithTheShapeEverywhere) {
   std::mt19937 random(8);
   std::uniform_int_distribution<int> cornerCount(3, 12);
   std::uniform_real_distribution<double> coordinate(-5.0, 60.0);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
-  for (int polygon = 0; polygon < 60; ++polygon) {
+  for (int polygon = 0; polygon < 66; ++polygon) {
     PolygonShape shape;
     const int n = cornerCount(random);
+    const double reach = polygon < 60 ? 1.0 : (polygon % 2 == 0 ? 1e6 : 1e9);
     for (int i = 0; i < n; ++i) {
       double u = coordinate(random);
       double v = coordinate(random);
-      if (polygon % 3 == 0) {
+      if (reach > 1.0) {
+        u = (u - 27.5) * reach;
+        v = (v - 27.5) * reach;
+      } else if (polygon % 3 == 0) {
         u = std::round(u);
         v = std::round(v);
       } else if (polygon % 3 == 1) {
@@ -100,7 +105,7 @@ TEST(ShapeGrid, AgreesWithTheShapeEverywhere) {
       shape.corners.push_back(Point2{v, u});
     }
     shape.box = boundingBox(shape.corners, Point2{}).box;
-    const ShapeGrid grid(shape);
+    const ShapeGrid grid(shape, polygon % 2 == 0 ? 64 : 30, polygon % 2 == 0 ? 64 : 20);
     const auto check = [&](double u, double v) {
       ASSERT_EQ(grid.contains(u, v), shape.contains(u, v)) << "u " << u << " v " << v;
     };

@@ -15,12 +15,14 @@ class ThreadsVariable : public ::testing::Test {
   void TearDown() override { unsetenv("PLK_THREADS"); }
 };
 
-TEST_F(ThreadsVariable, PositiveIntegerIsUsedAnythingElseMeansEveryCore) {
+TEST_F(ThreadsVariable, PositiveIntegerIsUsedUpToTheCapAnythingElseMeansEveryCore) {
   unsetenv("PLK_THREADS");
   const int cores = threadCount();
   EXPECT_GE(cores, 1);
   setenv("PLK_THREADS", "3", 1);
   EXPECT_EQ(threadCount(), 3);
+  setenv("PLK_THREADS", "100000", 1);
+  EXPECT_EQ(threadCount(), kThreadsPerCoreCap * cores);
   for (const char* text : {"0", "-2", "two", "2x", ""}) {
     setenv("PLK_THREADS", text, 1);
     EXPECT_EQ(threadCount(), cores) << text;

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "core/freshness.h"
+#include "full_file_system.h"
 #include "shell/rapport.h"
 #include "shell_fixture.h"
 
@@ -81,8 +83,10 @@ TEST_F(DisparitesTest, EveryRefusalShowsItsMessageWritesNothingAndKeepsTheDialog
   start();
   type("Edit1", QStringLiteral("0"));
   start();
-  type("Edit1", QStringLiteral("100000"));
-  start();
+  for (const char* factor : {"100000", "7500000", "2147483647"}) {
+    type("Edit1", QString::fromLatin1(factor));
+    start();
+  }
   type("Edit1", QStringLiteral("2"));
   type("Edit2", QStringLiteral("-1"));
   start();
@@ -93,7 +97,7 @@ TEST_F(DisparitesTest, EveryRefusalShowsItsMessageWritesNothingAndKeepsTheDialog
   EXPECT_EQ(prompts.errors,
             (QStringList{
                 QStringLiteral("Le calcul des homographies est nécessaire pour cette étape."),
-                factor, factor, factor,
+                factor, factor, factor, factor, factor,
                 QStringLiteral("Le coefficient multiplicatif RVB n'est pas une valeur correcte."),
                 QStringLiteral("Le coefficient multiplicatif niveaux de gris n'est pas une "
                                "valeur correcte.")}));
@@ -149,6 +153,92 @@ TEST_F(DisparitesTest, AFileThatCannotBeWrittenIsReportedAndTheDialogStaysOpen) 
   ASSERT_EQ(prompts.errors.size(), 1);
   EXPECT_TRUE(prompts.errors[0].contains(QStringLiteral("carte1.bmp")));
   EXPECT_TRUE(dialog->isVisible());
+}
+
+// A right polygon reaching a million or a billion pixels off the image gives, in bounded memory,
+// the maps of its part over the image.
+TEST_F(DisparitesTest, AFarRightPolygonGivesTheMapsOfItsClippedShape) {
+  estimate();
+  Polygone& right = main().project()->right.polygons[0];
+  const auto mapsWithCorner = [&](double reach) {
+    right.sommets[1]->V = reach;
+    right.sommets[2]->U = reach;
+    right.sommets[2]->V = reach;
+    right.sommets[3]->U = reach;
+    dialog->show();
+    start();
+    QByteArray maps;
+    for (const char* name : {"carte.bmp", "carte1.bmp", "disparites.txt"}) {
+      maps += fileBytes(path(QString::fromLatin1(name)));
+    }
+    return maps;
+  };
+  const QByteArray clipped = mapsWithCorner(100);
+  EXPECT_EQ(mapsWithCorner(1e6), clipped);
+  EXPECT_EQ(mapsWithCorner(1e9), clipped);
+  EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+// On a full disk the run shows the first file it could not write and every file of the former
+// run keeps its bytes.
+TEST_F(DisparitesTest, AFullDiskKeepsTheFormerMaps) {
+  const FullFileSystem disk;
+  PLK_REQUIRE_FULL_FILE_SYSTEM(disk);
+  QDir::setCurrent(disk.path());
+  estimate();
+  start();
+  const QStringList names{QStringLiteral("carte.bmp"), QStringLiteral("disparites.txt"),
+                          QStringLiteral("carte1.bmp"), QStringLiteral("carte1gris.bmp"),
+                          QStringLiteral("carte1occ.bmp")};
+  std::vector<QByteArray> former;
+  for (const QString& name : names) former.push_back(fileBytes(disk.filePath(name)));
+  disk.fill();
+  dialog->show();
+  start();
+  EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Impossible d'écrire le fichier ") +
+                                        disk.filePath(QStringLiteral("carte.bmp"))});
+  EXPECT_TRUE(dialog->isVisible());
+  for (std::size_t i = 0; i < former.size(); ++i) {
+    EXPECT_FALSE(former[i].isEmpty());
+    EXPECT_EQ(fileBytes(disk.filePath(names[static_cast<qsizetype>(i)])), former[i]);
+  }
+  QDir::setCurrent(folder.path());
+}
+
+// Homographies follow the polygons they were estimated for: once the first pair of four is
+// deleted, the others are renumbered and their homographies refused until the estimation runs
+// again; undoing the deletion makes them valid again.
+TEST_F(DisparitesTest, HomographiesOfChangedPolygonsAreRefusedUntilUndone) {
+  Project& project = *main().project();
+  for (int k = 1; k < 4; ++k) {
+    addRectangle(project.left.polygons, 2 + 6 * k, 1, 6 + 6 * k, 8);
+    addRectangle(project.right.polygons, 2 + 6 * k, 0, 6 + 6 * k, 8);
+  }
+  const Homography shift{1, 0, 0, 0, 1, -4.5, 0, 0, 1};
+  ToolResults& results = project.results;
+  results.linearHomographies = results.nonLinearHomographies = results.robustHomographies =
+      results.robustNonLinearHomographies = std::vector<Homography>(4, shift);
+  recordFingerprints(results.estimatedFrom, project, ResultInputs::BothOutlines);
+
+  main().beginPolygonEdit();
+  VertexStore released;
+  for (PolygonList* side : {&project.left.polygons, &project.right.polygons}) {
+    const std::vector<Sommet*> corners = (*side)[0].sommets;
+    for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
+      released.push_back(side->deleteVertex(corners[i]));
+    }
+  }
+  main().endPolygonEdit(QStringLiteral("suppression"), std::move(released));
+  start();
+  EXPECT_EQ(prompts.errors, QStringList{QStringLiteral(
+                                "Les homographies ne correspondent plus aux polygones 1, 2 et 3 : "
+                                "relancez l'estimation.")});
+  EXPECT_FALSE(QFile::exists(path(QStringLiteral("carte.bmp"))));
+
+  main().undoEdit();
+  start();
+  EXPECT_EQ(prompts.errors.size(), 1);
+  EXPECT_TRUE(QFile::exists(path(QStringLiteral("carte.bmp"))));
 }
 
 }  // namespace

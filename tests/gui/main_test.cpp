@@ -5,6 +5,7 @@
 #include <QtTest/QTest>
 
 #include "bmp_writer.h"
+#include "full_file_system.h"
 #include "shell/aide.h"
 #include "shell/rapport.h"
 #include "shell_fixture.h"
@@ -415,6 +416,25 @@ TEST_F(MainTest, AFailedSaveWhenClosingKeepsTheProject) {
   EXPECT_TRUE(main().askSaveAndClose());
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_TRUE(QFile::exists(path(QStringLiteral("scene.plk"))));
+}
+
+// "Sauver projet" onto a full disk shows the writer's message, keeps the former file byte for byte
+// and leaves the project unsaved.
+TEST_F(MainTest, SavingOntoAFullDiskKeepsTheFormerFile) {
+  const FullFileSystem disk;
+  PLK_REQUIRE_FULL_FILE_SYSTEM(disk);
+  ASSERT_TRUE(openProject());
+  const QString target = disk.filePath(QStringLiteral("scene.plk"));
+  prompts.fileNames = {target};
+  main().saveProjectAs();
+  const QByteArray former = fileBytes(target);
+  ASSERT_FALSE(former.isEmpty());
+  makeUnsavedChange();
+  disk.fill();
+  main().Fermerprojet1Click();
+  EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Unable to write to ") + target});
+  EXPECT_EQ(fileBytes(target), former);
+  EXPECT_TRUE(main().windowTitle().endsWith(QStringLiteral(" *")));
 }
 
 TEST_F(MainTest, ViewMenuShowsTheWindows) {

@@ -33,7 +33,9 @@ Scene sceneOf(const Project& project, const DisparityParameters& parameters) {
   Scene scene;
   scene.left = shapesOf(project.left.polygons);
   scene.right = shapesOf(project.right.polygons);
-  for (const PolygonShape& shape : scene.right) scene.rightGrids.emplace_back(shape);
+  for (const PolygonShape& shape : scene.right) {
+    scene.rightGrids.emplace_back(shape, project.imageHeight, project.imageWidth);
+  }
   scene.table = &homographyTable(project.results, parameters.homography);
   for (std::size_t i = 0; i < project.left.polygons.size(); ++i) {
     scene.mapped.push_back(!project.left.polygons[i].locked && i < scene.table->size());

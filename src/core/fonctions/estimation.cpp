@@ -1,5 +1,6 @@
 #include "core/fonctions/estimation.h"
 
+#include <cmath>
 #include <string>
 
 #include "core/vision.h"
@@ -16,6 +17,55 @@ Homography toHomography(const Matrix& h) {
     for (int c = 0; c < 3; ++c) result[static_cast<std::size_t>(3 * r + c)] = h[r][c];
   }
   return result;
+}
+
+// A start that fits its n matches to rounding is the answer, although the minimiser, finding
+// no descent from it, gives up.
+Refinement keepingAnExactStart(Refinement refined, const Matrix& start, double n) {
+  const bool givenUp =
+      refined.status != OptimStatus::Converged && refined.status != OptimStatus::IterationLimit;
+  if (givenUp && refined.costBefore / n <= kExactFitDistance) {
+    refined.h = start;
+    refined.status = OptimStatus::Converged;
+    refined.costAfter = refined.costBefore;
+  }
+  return refined;
+}
+
+// True when the points (one per column, rows 0 and 1) lie within kCollinearSpread of one line:
+// the smaller principal spread of their scatter is that small.
+bool onOneLine(const Matrix& points) {
+  const int n = points.columnCount();
+  double meanX = 0.0;
+  double meanY = 0.0;
+  for (int i = 0; i < n; ++i) {
+    meanX += points[0][i] / n;
+    meanY += points[1][i] / n;
+  }
+  double sxx = 0.0;
+  double syy = 0.0;
+  double sxy = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const double dx = points[0][i] - meanX;
+    const double dy = points[1][i] - meanY;
+    sxx += dx * dx / n;
+    syy += dy * dy / n;
+    sxy += dx * dy / n;
+  }
+  const double smallerVariance =
+      (sxx + syy) / 2.0 - std::sqrt((sxx - syy) * (sxx - syy) / 4.0 + sxy * sxy);
+  return !(smallerVariance > kCollinearSpread * kCollinearSpread);
+}
+
+// Zero matrices and the reason in every status, for matches that cannot determine a homography.
+void markUnderdetermined(PolygonHomographies& result, double reason) {
+  result.underdetermined = true;
+  result.linear = result.nonLinear = result.robust = result.robustNonLinear = Homography{};
+  result.inliers.clear();
+  result.estimation = PolygonEstimation{};
+  result.estimation.nonLinearStatus = reason;
+  result.estimation.robustStatus = reason;
+  result.estimation.robustNonLinearStatus = reason;
 }
 
 // The minimiser's end point is worth keeping when it converged or ran out of iterations.
@@ -69,8 +119,9 @@ void estimateRobustly(const Matrix& points1, const Matrix& points2, const Matrix
     return;
   }
   result.robust = toHomography(robust.h);
-  const Refinement refined =
-      refineHomography(robust.inliers1, robust.inliers2, robust.h, parameters.maxIterations);
+  const Refinement refined = keepingAnExactStart(
+      refineHomography(robust.inliers1, robust.inliers2, robust.h, parameters.maxIterations),
+      robust.h, robust.inlierCount);
   estimation.robustNonLinearCostBefore = refined.costBefore / robust.inlierCount;
   estimation.robustNonLinearCostAfter = refined.costAfter / robust.inlierCount;
   estimation.robustNonLinearStatus = static_cast<double>(refined.status);
@@ -95,12 +146,20 @@ PolygonHomographies estimatePolygonHomographies(const InterestPointList& matches
   }
   result.linear = toHomography(h);
   const double n = static_cast<double>(matches.size());
-  const Refinement refined = refineHomography(points1, points2, h, parameters.maxIterations);
+  const Refinement refined =
+      keepingAnExactStart(refineHomography(points1, points2, h, parameters.maxIterations), h, n);
   result.estimation.nonLinearCostBefore = refined.costBefore / n;
   result.estimation.nonLinearCostAfter = refined.costAfter / n;
   result.estimation.nonLinearStatus = static_cast<double>(refined.status);
   result.nonLinear = refinedOrZero(refined);
+  // The robust estimate runs whatever follows, so that the random draws of later polygons stay
+  // the same.
   estimateRobustly(points1, points2, h, parameters, generator, result);
+  if (matches.size() < 4) {
+    markUnderdetermined(result, kTooFewMatches);
+  } else if (onOneLine(points1) || onOneLine(points2)) {
+    markUnderdetermined(result, kCollinearMatches);
+  }
   return result;
 }
 
@@ -147,6 +206,7 @@ void applyEstimation(const EstimationOutcome& outcome, ToolResults& results) {
       estimation.nonLinearStatus = polygon.estimation.nonLinearStatus;
       continue;
     }
+    // An underdetermined polygon replaces every earlier result: none may be used for a map.
     estimation = polygon.estimation;
     results.robustHomographies[p] = polygon.robust;
     results.robustNonLinearHomographies[p] = polygon.robustNonLinear;

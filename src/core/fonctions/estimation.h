@@ -21,12 +21,25 @@ struct EstimationParameters {
 inline constexpr double kLinearEstimateFailed = -10.0;
 // robustNonLinearStatus when RANSAC found no inlier set to refine: no status line.
 inline constexpr double kRobustRefinementSkipped = 1.0;
+// The three statuses of a polygon whose matches cannot determine a homography: fewer than four
+// matches (eight unknowns up to scale need four points), or every left or every right point
+// on one line. Its four homographies are zero, so that no map uses them.
+inline constexpr double kTooFewMatches = -11.0;
+inline constexpr double kCollinearMatches = -12.0;
+// Points whose spread across their best line is below this many pixels are on that line: far
+// below any matching precision, so nothing about the plane off the line is known.
+inline constexpr double kCollinearSpread = 1e-3;
+// A refinement whose start already carries the matches within this mean transfer distance
+// (pixels) keeps its start as converged: the minimiser finds no descent from an exact fit and
+// would otherwise give up and store a zero matrix.
+inline constexpr double kExactFitDistance = 1e-9;
 
 // What one polygon's estimation gives. When the linear estimate failed, only the linear and
 // non-linear homographies (zero) and the first three fields of the record are meaningful: the
 // run keeps the polygon's earlier robust results.
 struct PolygonHomographies {
   bool linearFailed = false;
+  bool underdetermined = false;  // statuses kTooFewMatches or kCollinearMatches, zero matrices
   Homography linear{};
   Homography nonLinear{};
   Homography robust{};

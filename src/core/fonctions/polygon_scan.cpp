@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 #include "core/fonctions/geometry.h"
 
@@ -155,15 +156,27 @@ bool nearZero(double f0, double f1, double margin) {
   return (f0 <= margin && f1 >= -margin) || (f0 >= -margin && f1 <= margin);
 }
 
+// First and one-past-last cell index of [low, high] within the frame [0, size) and one cell
+// of border, computed in reals so that far coordinates cannot overflow an int.
+std::pair<int, int> clippedCells(double low, double high, int size) {
+  const double first = std::max(std::floor(low), -1.0);
+  const double last = std::min(std::floor(high), static_cast<double>(size));
+  if (!(first <= last)) return {0, 0};
+  return {static_cast<int>(first), static_cast<int>(last) + 1};
+}
+
 }  // namespace
 
-ShapeGrid::ShapeGrid(const PolygonShape& shape) : shape_(&shape) {
+ShapeGrid::ShapeGrid(const PolygonShape& shape, int rows, int columns) : shape_(&shape) {
   if (shape.corners.size() <= 1) return;
   const BoundingBox& box = shape.box;
-  firstRow_ = static_cast<int>(std::floor(box.minU));
-  firstColumn_ = static_cast<int>(std::floor(box.minV));
-  rows_ = static_cast<int>(std::floor(box.maxU)) - firstRow_ + 1;
-  columns_ = static_cast<int>(std::floor(box.maxV)) - firstColumn_ + 1;
+  const auto [firstRow, endRow] = clippedCells(box.minU, box.maxU, rows);
+  const auto [firstColumn, endColumn] = clippedCells(box.minV, box.maxV, columns);
+  if (endRow == firstRow || endColumn == firstColumn) return;
+  firstRow_ = firstRow;
+  firstColumn_ = firstColumn;
+  rows_ = endRow - firstRow;
+  columns_ = endColumn - firstColumn;
   const double span = std::max({std::fabs(box.minU), std::fabs(box.maxU), std::fabs(box.minV),
                                 std::fabs(box.maxV)}) +
                       100.0;
@@ -202,9 +215,8 @@ void ShapeGrid::markEdgeBands() {
           high = std::max(high, v);
         }
       }
-      const int first = std::max(0, static_cast<int>(std::floor(low)) - firstColumn_);
-      const int last = std::min(columns_ - 1, static_cast<int>(std::floor(high)) - firstColumn_);
-      for (int c = first; c <= last; ++c) cell(r, c) = kAsk;
+      const auto [first, end] = clippedCells(low - firstColumn_, high - firstColumn_, columns_);
+      for (int c = std::max(first, 0); c < std::min(end, columns_); ++c) cell(r, c) = kAsk;
     }
   }
 }
@@ -233,9 +245,14 @@ void ShapeGrid::fillQuietRuns() {
 }
 
 bool ShapeGrid::contains(double u, double v) const {
-  if (cells_.empty() || !insideBox(shape_->box, Point2{v, u})) return false;
-  const int r = static_cast<int>(std::floor(u)) - firstRow_;
-  const int c = static_cast<int>(std::floor(v)) - firstColumn_;
+  if (!insideBox(shape_->box, Point2{v, u})) return false;
+  const double row = std::floor(u) - firstRow_;
+  const double column = std::floor(v) - firstColumn_;
+  if (!(row >= 0 && row < rows_ && column >= 0 && column < columns_)) {
+    return shape_->contains(u, v);
+  }
+  const int r = static_cast<int>(row);
+  const int c = static_cast<int>(column);
   if (askRow_[static_cast<std::size_t>(r)]) return shape_->contains(u, v);
   const Cell answer = cells_[static_cast<std::size_t>(r) * columns_ + c];
   if (answer == kAsk) return shape_->contains(u, v);

@@ -26,10 +26,12 @@ struct PolygonShape {
 // PolygonShape::contains for many scattered points. Unit cells over the box record where no
 // point comes near an edge's line (the band of the boundary tolerance, widened far beyond
 // rounding errors); there the answer is the cell's, taken once from the shape, and elsewhere
-// the shape is asked.
+// the shape is asked. The cells cover only the part of the box over the image (rows 0 to
+// `rows`, columns 0 to `columns`, with a cell of border), so a polygon reaching far off the
+// image costs no more memory than the image; points beyond the cells ask the shape.
 class ShapeGrid {
  public:
-  explicit ShapeGrid(const PolygonShape& shape);
+  ShapeGrid(const PolygonShape& shape, int rows, int columns);
   [[nodiscard]] bool contains(double u, double v) const;
 
  private:

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/fonctions/geometry.h"
+#include "core/freshness.h"
 
 namespace plk {
 
@@ -60,6 +61,7 @@ RunStatus runDetect(Project& project, const DetectFields& fields,
   }
   results.interestPoints = std::move(tables->interestPoints);
   results.interestPointCounts = std::move(tables->interestPointCounts);
+  recordFingerprints(results.detectedFrom, project, ResultInputs::LeftOutlines);
   results.pointsDetected = true;
   results.pointsMatched = false;
   results.homographiesEstimated = false;

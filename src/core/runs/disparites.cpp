@@ -1,7 +1,10 @@
 #include "core/runs/disparites.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
+
+#include "core/freshness.h"
 
 namespace plk {
 
@@ -20,9 +23,12 @@ std::optional<std::int32_t> parseCount(std::string_view text) {
 
 // A factor leaves at least one sample per pixel and a fine map that fits in memory.
 bool acceptableFactor(std::int32_t factor, const Project& project) {
-  if (factor < 1) return false;
+  if (factor < 1 || factor > kMaxFineSamples) return false;
+  // f * f * H * C <= limit, divided rather than multiplied out so that no product can overflow.
+  const std::int64_t pixels = std::max<std::int64_t>(
+      std::int64_t{project.imageHeight} * std::int64_t{project.imageWidth}, 1);
   const std::int64_t f = factor;
-  return f * f * project.imageHeight * project.imageWidth <= kMaxFineSamples;
+  return f * f <= kMaxFineSamples / pixels;
 }
 
 }  // namespace
@@ -32,6 +38,17 @@ Checked<DisparityParameters> checkDisparites(const Project& project,
   if (project.results.linearHomographies.empty()) {
     return FieldError{"Le calcul des homographies est nécessaire pour cette étape."};
   }
+  const std::vector<std::size_t> outOfDate =
+      outOfDatePolygons(project.results.estimatedFrom, project, ResultInputs::BothOutlines,
+                        project.left.polygons.size());
+  if (!outOfDate.empty()) {
+    return FieldError{outOfDateMessage("homographies", outOfDate, "l'estimation")};
+  }
+  return checkDisparitesFields(project, fields);
+}
+
+Checked<DisparityParameters> checkDisparitesFields(const Project& project,
+                                                   const DisparitesFields& fields) {
   DisparityParameters parameters;
   const std::optional<std::int32_t> factor = parseCount(fields.factor);
   if (!factor || !acceptableFactor(*factor, project)) {

@@ -25,6 +25,9 @@ struct DisparitesFields {
 // (an integer from 1, within kMaxFineSamples), then the two multipliers (integers from 0).
 [[nodiscard]] Checked<DisparityParameters> checkDisparites(const Project& project,
                                                            const DisparitesFields& fields);
+// The fields alone, in the same order, against the project's image size only.
+[[nodiscard]] Checked<DisparityParameters> checkDisparitesFields(const Project& project,
+                                                                 const DisparitesFields& fields);
 
 // How a run ended and, when it completed, what it computed (the files still to be written).
 struct DisparitesOutcome {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/freshness.h"
 #include "core/vision.h"
 #include "numeric/optim.h"
 
@@ -18,6 +20,19 @@ constexpr std::string_view kBadIterations = "Le nombre d'itérations n'est pas u
 constexpr std::string_view kBadTolerance = "La tolérance ransac n'est pas une valeur correcte.";
 
 bool isStatus(double stored, auto code) { return stored == static_cast<double>(code); }
+
+// The line of a polygon whose matches cannot determine a homography, in place of the status
+// lines of its three estimates; empty for any other status.
+std::string underdeterminedLine(double status, std::size_t matchCount) {
+  if (status == kTooFewMatches) {
+    return "        ******** Pas assez de points appariés (" + std::to_string(matchCount) +
+           ") pour estimer une homographie. ********";
+  }
+  if (status == kCollinearMatches) {
+    return "        ******** Points appariés tous alignés : pas d'homographie possible. ********";
+  }
+  return {};
+}
 
 // Status line of a Marquardt refinement (or of a failed linear estimate); empty for none.
 std::string_view refinementStatusLine(double status) {
@@ -75,13 +90,16 @@ void appendPolygon(ReportSink& report, const ToolResults& results, std::size_t p
   appendMatrix(report, "        Estimation linéaire: H =", results.linearHomographies[p], format);
   appendMatrix(report, "        Estimation non linéaire: H =", results.nonLinearHomographies[p],
                format);
+  const std::size_t matchCount = results.matches[p].size();
   appendCosts(report, estimation.nonLinearCostBefore, estimation.nonLinearCostAfter, format);
   appendIfAny(report, refinementStatusLine(estimation.nonLinearStatus));
+  appendIfAny(report, underdeterminedLine(estimation.nonLinearStatus, matchCount));
   report.appendLine(" ");
   appendMatrix(report, "        Estimation robuste: H =", results.robustHomographies[p], format);
-  report.appendLine("        nombre de points : " + std::to_string(results.matches[p].size()));
+  report.appendLine("        nombre de points : " + std::to_string(matchCount));
   report.appendLine("        nombre d'inliers : " + formatGeneral(estimation.inlierCount, format));
   appendIfAny(report, robustStatusLine(estimation.robustStatus));
+  appendIfAny(report, underdeterminedLine(estimation.robustStatus, matchCount));
   report.appendLine(" ");
   report.appendLine(" ");
   appendMatrix(report, "        Estimation non linéaire robuste : H =",
@@ -89,6 +107,7 @@ void appendPolygon(ReportSink& report, const ToolResults& results, std::size_t p
   appendCosts(report, estimation.robustNonLinearCostBefore, estimation.robustNonLinearCostAfter,
               format);
   appendIfAny(report, refinementStatusLine(estimation.robustNonLinearStatus));
+  appendIfAny(report, underdeterminedLine(estimation.robustNonLinearStatus, matchCount));
   report.appendLine(" ");
 }
 
@@ -102,6 +121,16 @@ std::vector<bool> lockedFlags(const PolygonList& polygons) {
 
 Checked<EstimationParameters> checkEstime(const Project& project, const EstimeFields& fields) {
   if (project.results.matches.empty()) return FieldError{std::string(kNoMatches)};
+  const std::vector<std::size_t> outOfDate =
+      outOfDatePolygons(project.results.matchedFrom, project, ResultInputs::BothOutlines,
+                        project.left.polygons.size());
+  if (!outOfDate.empty()) {
+    return FieldError{outOfDateMessage("points appariés", outOfDate, "l'appariement")};
+  }
+  return checkEstimeFields(fields);
+}
+
+Checked<EstimationParameters> checkEstimeFields(const EstimeFields& fields) {
   const std::optional<int> maxIterations = parseInteger(fields.maxIterations);
   if (!maxIterations) return FieldError{std::string(kBadIterations)};
   const std::optional<double> tolerance = parseReal(fields.ransacTolerance);
@@ -150,6 +179,7 @@ RunStatus runEstime(Project& project, const EstimeFields& fields,
     return RunStatus::Cancelled;
   }
   applyEstimation(*outcome, project.results);
+  recordFingerprints(project.results.estimatedFrom, project, ResultInputs::BothOutlines);
   appendEstimationReport(report, project, format);
   appendEnding(report, RunStatus::Completed);
   return RunStatus::Completed;

@@ -23,6 +23,8 @@ struct EstimeFields {
 // The parameters, or the message of the first refusal: no matches, then each field in order.
 [[nodiscard]] Checked<EstimationParameters> checkEstime(const Project& project,
                                                         const EstimeFields& fields);
+// The fields alone, in the same order, whatever the project holds.
+[[nodiscard]] Checked<EstimationParameters> checkEstimeFields(const EstimeFields& fields);
 
 // Writes the header, estimates every unlocked left polygon with RANSAC drawing from the
 // generator, then stores the results and writes one block per polygon. A cancelled run leaves

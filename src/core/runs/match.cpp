@@ -3,6 +3,8 @@
 #include <cmath>
 #include <optional>
 
+#include "core/freshness.h"
+
 namespace plk {
 
 namespace {
@@ -39,6 +41,16 @@ Checked<MatchParameters> checkMatch(const Project& project, const MatchFields& f
   if (project.results.interestPoints.empty()) {
     return FieldError{"Des points d'intérêt sont nécessaires pour cette étape."};
   }
+  const std::vector<std::size_t> outOfDate =
+      outOfDatePolygons(project.results.detectedFrom, project, ResultInputs::LeftOutlines,
+                        project.left.polygons.size());
+  if (!outOfDate.empty()) {
+    return FieldError{outOfDateMessage("points d'intérêt", outOfDate, "la détection")};
+  }
+  return checkMatchFields(fields);
+}
+
+Checked<MatchParameters> checkMatchFields(const MatchFields& fields) {
   MatchParameters parameters;
   const std::optional<int> size = parseInteger(fields.windowSize);
   if (!size || *size < 1) {
@@ -83,6 +95,7 @@ RunStatus runMatch(Project& project, const MatchFields& fields, const MatchParam
   }
   results.matches = std::move(tables->matches);
   results.matchCounts = std::move(tables->matchCounts);
+  recordFingerprints(results.matchedFrom, project, ResultInputs::BothOutlines);
   results.pointsMatched = true;
   results.homographiesEstimated = false;
   const std::size_t count = project.left.polygons.size();

@@ -30,6 +30,8 @@ struct MatchFields {
 // and is then -1.
 [[nodiscard]] Checked<MatchParameters> checkMatch(const Project& project,
                                                   const MatchFields& fields);
+// The fields alone, in the same order, whatever the project holds.
+[[nodiscard]] Checked<MatchParameters> checkMatchFields(const MatchFields& fields);
 
 // Writes the header and parameter lines, matches the interest points of every unlocked left
 // polygon and, on completion, stores the tables, sets `pointsMatched`, clears

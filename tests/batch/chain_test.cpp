@@ -198,15 +198,15 @@ TEST(Chain, AFullDiskKeepsEveryFormerFile) {
   const QDir dir(disk.path());
   const QString project = writeScene(dir);
   const QString report = dir.filePath(QStringLiteral("r.txt"));
-  const QStringList outputs{QStringLiteral("carte.bmp"), QStringLiteral("disparites.txt"),
-                            QStringLiteral("carte1.bmp"), QStringLiteral("carte1gris.bmp"),
-                            QStringLiteral("carte1occ.bmp")};
+  const QStringList written{QStringLiteral("carte.bmp"),     QStringLiteral("disparites.txt"),
+                            QStringLiteral("carte1.bmp"),    QStringLiteral("carte1gris.bmp"),
+                            QStringLiteral("carte1occ.bmp"), QStringLiteral("p.plk"),
+                            QStringLiteral("r.txt")};
   ASSERT_EQ(run({project, QStringLiteral("--out"), dir.path(), QStringLiteral("--report"), report})
                 .status,
             kDone);
   std::map<QString, QByteArray> former;
-  for (const QString& name : QStringList(outputs)
-                                 << QStringLiteral("p.plk") << QStringLiteral("r.txt")) {
+  for (const QString& name : written) {
     former[name] = bytesOf(dir.filePath(name));
     ASSERT_FALSE(former[name].isEmpty()) << name.toStdString();
   }

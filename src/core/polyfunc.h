@@ -4,11 +4,15 @@
 
 namespace plk {
 
-// A plane point, column first: v grows to the right, u grows downwards.
+// A plane point, column first: v grows to the right, u grows downwards. Make one with pointAt,
+// which takes the row first as vertices and images do, never with positional braces.
 struct Point2 {
   double v = 0.0;
   double u = 0.0;
 };
+
+// The point of row u and column v.
+[[nodiscard]] constexpr Point2 pointAt(double u, double v) { return Point2{.v = v, .u = u}; }
 
 struct BoundingBox {
   double minV = 0.0;

@@ -98,7 +98,7 @@ std::optional<QLineF> clipToFarLimit(QPointF a, QPointF b) {
   return QLineF(enter == 0.0 ? a : a + enter * step, leave == 1.0 ? b : a + leave * step);
 }
 
-Point2 pickPoint(const Sommet* vertex) { return {vertex->V, vertex->U}; }
+Point2 pickPoint(const Sommet* vertex) { return pointAt(vertex->U, vertex->V); }
 
 void drawCross(QPainter& painter, int x, int y) {
   painter.drawLine(x - kCrossArm, y, x - 1, y);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "core/fonctions/geometry.h"
@@ -47,7 +48,7 @@ GreyImage textureImage(int width, int height, double shiftU, double shiftV, int 
   return image;
 }
 
-InterestPoint pointAt(double u, double v) {
+InterestPoint interestPointAt(double u, double v) {
   InterestPoint p;
   p.u = u;
   p.v = v;
@@ -226,7 +227,7 @@ TEST(MatchInterestPoint, FindsAKnownSubPixelShiftWithinThePrecision) {
   int withinPrecision = 0;
   for (int u = 20; u <= 140; u += 8) {
     for (int v = 40; v <= 180; v += 8) {
-      const auto m = matchInterestPoint(l, r, pointAt(u, v), MatchParameters{});
+      const auto m = matchInterestPoint(l, r, interestPointAt(u, v), MatchParameters{});
       if (!m) continue;
       ++matched;
       const double error = std::max(std::fabs(m->u - (u - 1.25)), std::fabs(m->v - (v - 3.4)));
@@ -253,7 +254,7 @@ TEST(MatchInterestPoint, TheDefaultZoneReachesTenRowsEitherWayThirtyColumnsLeftT
     const GreyImage right = textureImage(160, 100, -du, -dv);
     const MatchingImage l(left, none);
     const MatchingImage r(right, none);
-    return matchInterestPoint(l, r, pointAt(50, 80), p);
+    return matchInterestPoint(l, r, interestPointAt(50, 80), p);
   };
   for (const auto& [du, dv] : {std::pair{10, -30}, {-10, 10}, {10, 10}, {-10, -30}}) {
     const auto m = shifted(du, dv);
@@ -283,10 +284,12 @@ TEST(MatchInterestPoint, TheReverseCheckMustLandWithinTheFlexibility) {
   p.q2 = 12;
   for (const auto& [flexibility, kept] : {std::pair{12, true}, {11, false}, {-1, true}}) {
     p.flexibility = flexibility;
-    EXPECT_EQ(matchInterestPoint(l, r, pointAt(40, 60), p).has_value(), kept) << flexibility;
+    EXPECT_EQ(matchInterestPoint(l, r, interestPointAt(40, 60), p).has_value(), kept)
+        << flexibility;
   }
   p.flexibility = 0;
-  EXPECT_TRUE(matchInterestPoint(l, r, pointAt(20, 90), p));  // a unique patch comes back exactly
+  EXPECT_TRUE(
+      matchInterestPoint(l, r, interestPointAt(20, 90), p));  // a unique patch comes back exactly
 }
 
 TEST(MatchInterestPoint, AScoreEqualToTheThresholdIsKept) {
@@ -296,12 +299,12 @@ TEST(MatchInterestPoint, AScoreEqualToTheThresholdIsKept) {
   const MatchingImage r(scene.right, none);
   MatchParameters p;
   p.threshold = -0.5;
-  const auto loose = matchInterestPoint(l, r, pointAt(200, 200), p);
+  const auto loose = matchInterestPoint(l, r, interestPointAt(200, 200), p);
   ASSERT_TRUE(loose);
   p.threshold = loose->score;
-  EXPECT_TRUE(matchInterestPoint(l, r, pointAt(200, 200), p));
+  EXPECT_TRUE(matchInterestPoint(l, r, interestPointAt(200, 200), p));
   p.threshold = std::nextafter(loose->score, 2.0);
-  EXPECT_FALSE(matchInterestPoint(l, r, pointAt(200, 200), p));
+  EXPECT_FALSE(matchInterestPoint(l, r, interestPointAt(200, 200), p));
 }
 
 TEST(MatchInterestPoint, WindowsLeavingTheLeftImageAreSkipped) {
@@ -309,12 +312,54 @@ TEST(MatchInterestPoint, WindowsLeavingTheLeftImageAreSkipped) {
   PolygonList none;
   const MatchingImage l(image, none);
   MatchParameters p;
-  EXPECT_FALSE(matchInterestPoint(l, l, pointAt(4, 30), p));
-  EXPECT_FALSE(matchInterestPoint(l, l, pointAt(20, 55), p));
-  EXPECT_TRUE(matchInterestPoint(l, l, pointAt(20, 30), p));
+  EXPECT_FALSE(matchInterestPoint(l, l, interestPointAt(4, 30), p));
+  EXPECT_FALSE(matchInterestPoint(l, l, interestPointAt(20, 55), p));
+  EXPECT_TRUE(matchInterestPoint(l, l, interestPointAt(20, 30), p));
   p.p1 = p.p2 = p.q1 = p.q2 = 2147483647;  // whole-image zones, no overflow
   p.precision = 1.0;
-  EXPECT_TRUE(matchInterestPoint(l, l, pointAt(20, 30), p));
+  EXPECT_TRUE(matchInterestPoint(l, l, interestPointAt(20, 30), p));
+}
+
+// Refinement needs h + 1 < R < H - h - 4 and the same for the column: the last admissible row
+// and column at each border are kept, one further is refused.
+TEST(MatchInterestPoint, TheRefinementDomainEndsAtItsBoundsOnEverySide) {
+  const GreyImage image = textureImage(60, 40, 0.0, 0.0);
+  PolygonList none;
+  const MatchingImage l(image, none);
+  MatchParameters p;
+  p.flexibility = -1;
+  for (const auto& [u, v, kept] : {std::tuple{7, 30, true},
+                                   {6, 30, false},
+                                   {30, 30, true},
+                                   {31, 30, false},
+                                   {20, 7, true},
+                                   {20, 6, false},
+                                   {20, 50, true},
+                                   {20, 51, false}}) {
+    EXPECT_EQ(matchInterestPoint(l, l, interestPointAt(u, v), p).has_value(), kept)
+        << u << "," << v;
+  }
+}
+
+// A flat candidate window scores 0, not 0 / 0, on the four-window path and on the single one:
+// the first of the equal candidates wins.
+TEST(SearchBestPosition, FlatCandidatesScoreZero) {
+  const GreyImage textured = textureImage(40, 30, 0.0, 0.0);
+  GreyImage flat(40, 30);
+  for (int r = 0; r < 30; ++r) {
+    for (int c = 0; c < 40; ++c) flat.set(r, c, 90);
+  }
+  PolygonList none;
+  const MatchingImage a(textured, none);
+  const MatchingImage b(flat, none);
+  const Rect window{10, 10, 20, 20};
+  for (const int positions : {6, 3}) {
+    const Rect search{5, 8, 5 + 10 + positions - 1, 18};
+    const InterestPoint best = searchBestPosition(window, search, a, b);
+    EXPECT_EQ(best.score, 0.0) << positions;
+    EXPECT_EQ(best.u, 13.0) << positions;
+    EXPECT_EQ(best.v, 10.0) << positions;
+  }
 }
 
 TEST(SearchBestPosition, ACandidateStraddlingARightPolygonBorderGivesWayToTheNextBest) {
@@ -347,10 +392,10 @@ TEST(MatchInterestPoints, OneThreadAndTwoGiveTheSameTablesAndLockedPolygonsKeepT
   leftPolygons[1].locked = true;
   std::vector<InterestPointList> points(2);
   for (int r = 10; r < 370; r += 9) {
-    for (int c = 10; c < 200; c += 11) points[0].push_back(pointAt(r, c));
+    for (int c = 10; c < 200; c += 11) points[0].push_back(interestPointAt(r, c));
   }
   MatchTables previous;
-  previous.matches = {{}, {pointAt(1, 2)}};
+  previous.matches = {{}, {interestPointAt(1, 2)}};
   previous.matchCounts = {0, 1};
   const MatchingImage left(scene.left, leftPolygons);
   const MatchingImage right(scene.right, rightPolygons);

@@ -102,7 +102,7 @@ TEST(ShapeGrid, AgreesWithTheShapeEverywhere) {
         u = std::round(u * 10) / 10;
         v = std::round(v * 10) / 10;
       }
-      shape.corners.push_back(Point2{v, u});
+      shape.corners.push_back(pointAt(u, v));
     }
     shape.box = boundingBox(shape.corners, Point2{}).box;
     const ShapeGrid grid(shape, polygon % 2 == 0 ? 64 : 30, polygon % 2 == 0 ? 64 : 20);

@@ -40,7 +40,7 @@ bool nearImage(Point2 p, double width, double height) {
 bool insideVertexBox(const Polygone& polygon, std::size_t count, Point2 p) {
   BoundingBox box = kEmptyBox;
   for (std::size_t i = 0; i < count; ++i) {
-    extendBox(box, Point2{polygon.sommets[i]->V, polygon.sommets[i]->U});
+    extendBox(box, pointAt(polygon.sommets[i]->U, polygon.sommets[i]->V));
   }
   return insideBox(box, p);
 }
@@ -48,7 +48,7 @@ bool insideVertexBox(const Polygone& polygon, std::size_t count, Point2 p) {
 void copyCorners(const Polygone& polygon, std::span<Point2> corners) {
   for (std::size_t i = 0; i < corners.size(); ++i) {
     const Sommet* vertex = polygon.sommets[i];
-    corners[i] = Point2{vertex->V, vertex->U};
+    corners[i] = pointAt(vertex->U, vertex->V);
   }
 }
 
@@ -60,7 +60,7 @@ bool insideBox(const BoundingBox& box, Point2 p) {
 
 bool polygonContains(const Polygone& polygon, double u, double v) {
   const std::size_t count = polygon.sommets.empty() ? 0 : polygon.sommets.size() - 1;
-  const Point2 p{v, u};
+  const Point2 p = pointAt(u, v);
   if (count <= 1 || !insideVertexBox(polygon, count, p)) return false;
   if (count <= kStackCorners) {
     std::array<Point2, kStackCorners> buffer;
@@ -110,7 +110,7 @@ std::optional<Point2> sideIntersection(Point2 a0, Point2 a1, Point2 b0, Point2 b
   if (!first || !second) return std::nullopt;
   const std::optional<Vector3> meeting = normalizedCross(*first, *second);
   if (!meeting) return std::nullopt;
-  const Point2 point{(*meeting)[0], (*meeting)[1]};
+  const Point2 point = pointAt((*meeting)[1], (*meeting)[0]);  // homogeneous: (v, u, 1)
   if (!nearImage(point, width, height)) return std::nullopt;
   return point;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/fonctions/correlation.h"
 #include "core/fonctions/double_pair.h"
 #include "core/fonctions/geometry.h"
 #include "core/fonctions/sampling.h"
@@ -16,8 +17,6 @@ namespace {
 
 // The score of a refused match or candidate.
 constexpr double kRefused = -1.0;
-// What a flat window's norm is replaced by, so that it scores 0.
-constexpr double kFlatNorm = 0.00001;
 // The running best of a scan before any candidate, and of a refinement pass.
 constexpr double kNoScore = -100000.0;
 constexpr double kNoRefinedScore = -1e10;
@@ -31,8 +30,6 @@ InterestPoint refusedMatch() {
   m.score = kRefused;
   return m;
 }
-
-double flatGuard(double norm) { return norm == 0.0 ? kFlatNorm : norm; }
 
 // A reference window, centred once for the many windows it is compared with: the same centred
 // values and norm that correlationScore computes from it on every call.
@@ -72,7 +69,7 @@ double scoreSamples(const Reference& reference, const std::vector<double>& sampl
   for (const double sample : samples) squares += (sample - mean) * (sample - mean);
   double cross = 0.0;
   for (std::size_t i = 0; i < n; ++i) cross += reference.centred[i] * (samples[i] - mean);
-  return cross / (reference.norm * flatGuard(std::sqrt(squares)));
+  return correlationOf(cross, reference.norm, squares);
 }
 
 // Means of the N x N windows of one candidate row, from column sums. The pixel values are
@@ -123,7 +120,7 @@ void scoreCandidateBlock(const Reference& reference, const MatchingImage& b, con
   for (int x = 0; x < kBlock; ++x) {
     const std::size_t j = index(x / 2);
     const int lane = x % 2;
-    scores[x] = cross[j][lane] / (reference.norm * flatGuard(std::sqrt(squares[j][lane])));
+    scores[x] = correlationOf(cross[j][lane], reference.norm, squares[j][lane]);
   }
 }
 
@@ -141,7 +138,7 @@ double scoreCandidate(const Reference& reference, const MatchingImage& b, const 
       cross += reference.centred[index(a * size + c)] * d;
     }
   }
-  return cross / (reference.norm * flatGuard(std::sqrt(squares)));
+  return correlationOf(cross, reference.norm, squares);
 }
 
 // Scores of one row of candidate windows, every candidate summing its squares and cross

@@ -53,7 +53,7 @@ void claim(IndexRange range, std::int32_t polygon, std::span<std::int32_t> indic
 // and the ends of the row tell when neither holds anywhere.
 IndexRange onEdgeLine(Point2 a, Point2 b, double u, std::span<const double> columns,
                       IndexRange box) {
-  const auto value = [&](std::size_t x) { return edgeLineValue(a, b, Point2{columns[x], u}); };
+  const auto value = [&](std::size_t x) { return edgeLineValue(a, b, pointAt(u, columns[x])); };
   const double atFirst = value(box.begin);
   const double atLast = value(box.end - 1);
   if ((atFirst >= kBoundaryTolerance && atLast >= kBoundaryTolerance) ||
@@ -73,7 +73,7 @@ IndexRange onEdgeLine(Point2 a, Point2 b, double u, std::span<const double> colu
 // at one column at most, which the ends of the row reveal.
 void claimOddCrossings(const PolygonShape& shape, double u, std::span<const double> columns,
                        IndexRange box, std::int32_t polygon, std::span<std::int32_t> indices) {
-  const Point2 end = rayEnd(shape.box, Point2{columns[box.begin], u});
+  const Point2 end = rayEnd(shape.box, pointAt(u, columns[box.begin]));
   const std::size_t n = shape.corners.size();
   bool odd = false;
   std::vector<std::size_t> toggles;
@@ -81,7 +81,7 @@ void claimOddCrossings(const PolygonShape& shape, double u, std::span<const doub
     const Point2 a = shape.corners[i];
     const Point2 b = shape.corners[i + 1 == n ? 0 : i + 1];
     const auto crosses = [&](std::size_t x) {
-      return segmentsCross(Point2{columns[x], u}, end, a, b);
+      return segmentsCross(pointAt(u, columns[x]), end, a, b);
     };
     const bool atFirst = crosses(box.begin);
     odd = odd != atFirst;
@@ -122,7 +122,7 @@ std::vector<PolygonShape> shapesOf(const PolygonList& polygons) {
     const auto& sommets = polygons[k].sommets;
     PolygonShape& shape = shapes[k];
     for (std::size_t i = 0; i + 1 < sommets.size(); ++i) {
-      shape.corners.push_back(Point2{sommets[i]->V, sommets[i]->U});
+      shape.corners.push_back(pointAt(sommets[i]->U, sommets[i]->V));
     }
     shape.box = boundingBox(shape.corners, Point2{}).box;
   }
@@ -245,7 +245,7 @@ void ShapeGrid::fillQuietRuns() {
 }
 
 bool ShapeGrid::contains(double u, double v) const {
-  if (!insideBox(shape_->box, Point2{v, u})) return false;
+  if (!insideBox(shape_->box, pointAt(u, v))) return false;
   const double row = std::floor(u) - firstRow_;
   const double column = std::floor(v) - firstColumn_;
   if (!(row >= 0 && row < rows_ && column >= 0 && column < columns_)) {

@@ -17,7 +17,7 @@ struct PolygonShape {
 
   // polygonContains of the polygon at (row u, column v).
   [[nodiscard]] bool contains(double u, double v) const {
-    return pointInPolygon(corners, box, Point2{v, u});
+    return pointInPolygon(corners, box, pointAt(u, v));
   }
 };
 

@@ -2,12 +2,12 @@
 
 #include <cstddef>
 
+#include "core/fonctions/correlation.h"
+
 namespace plk {
 
 namespace {
 
-// What a flat window's norm is replaced by, so that it scores 0 instead of dividing by 0.
-constexpr double kFlatNorm = 0.00001;
 constexpr double kNoScore = -100000.0;
 
 double meanScore(std::span<const InterestPoint> list, std::size_t n) {
@@ -16,14 +16,13 @@ double meanScore(std::span<const InterestPoint> list, std::size_t n) {
   return sum / static_cast<double>(n);
 }
 
-double centredNorm(std::span<const InterestPoint> list, std::size_t n, double mean) {
+double centredSquares(std::span<const InterestPoint> list, std::size_t n, double mean) {
   double sum = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     const double centred = list[i].score - mean;
     sum += centred * centred;
   }
-  const double norm = std::sqrt(sum);
-  return norm == 0.0 ? kFlatNorm : norm;
+  return sum;
 }
 
 }  // namespace
@@ -37,11 +36,11 @@ double correlationScore(std::span<const InterestPoint> a, std::span<const Intere
   const std::size_t n = a.size();
   const double meanA = meanScore(a, n);
   const double meanB = meanScore(b, n);
-  const double normA = centredNorm(a, n, meanA);
-  const double normB = centredNorm(b, n, meanB);
+  const double normA = flatGuard(std::sqrt(centredSquares(a, n, meanA)));
+  const double squaresB = centredSquares(b, n, meanB);
   double cross = 0.0;
   for (std::size_t i = 0; i < n; ++i) cross += (a[i].score - meanA) * (b[i].score - meanB);
-  return cross / (normA * normB);
+  return correlationOf(cross, normA, squaresB);
 }
 
 InterestPoint findMaxScore(std::span<const InterestPoint> list) {

@@ -143,7 +143,7 @@ struct Program {
                  static_cast<long long>(QFileInfo(project).size()));
     shell = std::make_unique<plk::Shell>(prompts, kFormat, QStringList{folder.path()},
                                          folder.filePath(QStringLiteral("recovery")));
-    main().setRecoveryInterval(std::chrono::milliseconds(0));
+    main().recovery().setInterval(std::chrono::milliseconds(0));
     if (!main().loadProject(project)) std::abort();
     main().rightWindow()->hide();
     QApplication::processEvents();

@@ -17,8 +17,6 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
-#include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
 
@@ -32,6 +30,7 @@
 #include "shell/listing_view.h"
 #include "shell/new.h"
 #include "shell/rapport.h"
+#include "shell/recent_projects.h"
 #include "tools/appariement.h"
 #include "tools/detect.h"
 #include "tools/disparites.h"
@@ -44,18 +43,12 @@ namespace plk {
 
 namespace {
 
-const QString kTenSpaces = QStringLiteral("          ");
 const QString kProjectFilter = QStringLiteral("Projet PLK(*.plk)");
 const QString kQuitQuestion =
     QStringLiteral("Vous avez un projet en cours. Voulez-vous le sauvegarder avant de quitter ?");
 const QString kContinueQuestion =
     QStringLiteral("Vous avez un projet en cours. Voulez-vous le sauvegarder avant de continuer ?");
 const QString kInvalidProjectFile = QStringLiteral("Le fichier de projet est invalide : ");
-const QString kRecentProjectsKey = QStringLiteral("projetsRecents");
-constexpr int kRecentProjectCount = 4;
-constexpr std::chrono::milliseconds kRecoveryInterval = std::chrono::seconds(60);
-constexpr int kClientWidth = 328;
-constexpr int kClientHeight = 301;
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -63,30 +56,6 @@ void redraw(TFImage* window) {
   if (window == nullptr) return;
   window->renderView();
   window->showView();
-}
-
-QSettings userSettings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("PLK"),
-                   QStringLiteral("PLK"));
-}
-
-// "Annuler" or "Rétablir" followed by what the step did, as "Annuler déplacement du sommet".
-QString stepCaption(const QString& verb, const QString& what) {
-  return what.isEmpty() ? verb : verb + QLatin1Char(' ') + what;
-}
-
-// The picture of the Adjust button: a side, an edge meeting it and the vertex moved onto it.
-QIcon adjustPicture() {
-  QPixmap picture(24, 22);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setPen(QPen(Qt::black, 2));
-  painter.drawLine(18, 2, 18, 20);
-  painter.drawLine(3, 11, 18, 11);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(Qt::red);
-  painter.drawEllipse(QPoint(18, 11), 4, 4);
-  return QIcon(picture);
 }
 
 void forgetPoints(ToolResults& results) {
@@ -102,8 +71,7 @@ TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
       format_(format),
       listing_(format),
       undoStack_(new QUndoStack(this)),
-      recovery_(defaultRecoveryFolder()),
-      recoveryTimer_(new QTimer(this)) {
+      recovery_(new RecoverySession(recoveryHost(), prompts, *this, format)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -117,8 +85,6 @@ TFMain::TFMain(Prompts& prompts, NumberFormat format, QWidget* parent)
   createMenus();
   disableProjectMenus();
   connect(undoStack_, &QUndoStack::cleanChanged, this, &TFMain::updateTitle);
-  connect(recoveryTimer_, &QTimer::timeout, this, &TFMain::saveRecoveryCopy);
-  setRecoveryInterval(kRecoveryInterval);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   adjustSize();
   centreOnScreen(*this);
@@ -144,277 +110,6 @@ void TFMain::redrawImages() {
   redraw(rightWindow());
 }
 
-void TFMain::createToolPanel(QWidget* client) {
-  auto* panel = new QFrame(client);
-  panel->setObjectName(QStringLiteral("Panel1"));
-  panel->setFrameShape(QFrame::StyledPanel);
-  panel->setGeometry(0, 0, kClientWidth, 37);
-  SpeedButtonArrow =
-      createSpeedButton(panel, QStringLiteral("SpeedButtonArrow"),
-                        QStringLiteral(":/buttons/arrow.png"), QStringLiteral("Flèche"), 6);
-  SpeedButtonAdd = createSpeedButton(panel, QStringLiteral("SpeedButtonAdd"),
-                                     QStringLiteral(":/buttons/add.png"),
-                                     QStringLiteral("Ajout de sommets"), 34);
-  SpeedButtonMove = createSpeedButton(panel, QStringLiteral("SpeedButtonMove"),
-                                      QStringLiteral(":/buttons/move.png"),
-                                      QStringLiteral("Déplacement de sommets"), 62);
-  SpeedButtonDel = createSpeedButton(panel, QStringLiteral("SpeedButtonDel"),
-                                     QStringLiteral(":/buttons/del.png"),
-                                     QStringLiteral("Supression de sommets"), 90);
-  // The Adjust mode, chosen from the Outils menu, shows here as the fifth button of the group.
-  SpeedButtonAdjust = createSpeedButton(panel, QStringLiteral("SpeedButtonAdjust"), {},
-                                        QStringLiteral("Ajustement des sommets sur un côté"), 118);
-  SpeedButtonAdjust->setIcon(adjustPicture());
-  SpeedButtonArrow->setChecked(true);
-  for (const EditMode mode :
-       {EditMode::Arrow, EditMode::Add, EditMode::Move, EditMode::Del, EditMode::Adjust}) {
-    connect(speedButton(mode), &QToolButton::clicked, this, [this, mode] { chooseMode(mode); });
-  }
-}
-
-QToolButton* TFMain::speedButton(EditMode mode) const {
-  switch (mode) {
-    case EditMode::Add:
-      return SpeedButtonAdd;
-    case EditMode::Move:
-      return SpeedButtonMove;
-    case EditMode::Del:
-      return SpeedButtonDel;
-    case EditMode::Adjust:
-      return SpeedButtonAdjust;
-    case EditMode::Arrow:
-      break;
-  }
-  return SpeedButtonArrow;
-}
-
-QToolButton* TFMain::createSpeedButton(QWidget* panel, const QString& name, const QString& picture,
-                                       const QString& toolTip, int left) {
-  auto* button = new QToolButton(panel);
-  button->setObjectName(name);
-  button->setIcon(QIcon(picture));
-  button->setIconSize(QSize(24, 22));
-  button->setToolTip(toolTip);
-  button->setAutoRaise(true);
-  button->setCheckable(true);
-  button->setAutoExclusive(true);
-  button->setGeometry(left, 6, 26, 24);
-  return button;
-}
-
-void TFMain::createListing(QWidget* client) {
-  Memo1 = new QPlainTextEdit(client);
-  Memo1->setObjectName(QStringLiteral("Memo1"));
-  Memo1->setReadOnly(true);
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Memo1->setUndoRedoEnabled(false);
-  Memo1->setGeometry(4, 39, 319, 227);
-}
-
-void TFMain::createBottomPanel(QWidget* client) {
-  LabelUV = new QLabel(kTenSpaces, client);
-  LabelUV->setObjectName(QStringLiteral("LabelUV"));
-  LabelUV->setGeometry(6, 274, 128, 17);
-  Edit1 = new QLineEdit(QStringLiteral("1"), client);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setGeometry(136, 272, 36, 21);
-  auto* Button1 = new QPushButton(QStringLiteral("un/lock g"), client);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(176, 270, 72, 25);
-  auto* Button2 = new QPushButton(QStringLiteral("un/lock d"), client);
-  Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(252, 270, 72, 25);
-  connect(Button1, &QPushButton::clicked, this, &TFMain::Button1Click);
-  connect(Button2, &QPushButton::clicked, this, &TFMain::Button2Click);
-}
-
-QAction* TFMain::addMenuItem(QMenu* menu, const QString& name, const QString& caption) {
-  QAction* action = menu->addAction(caption);
-  action->setObjectName(name);
-  return action;
-}
-
-void TFMain::createMenus() {
-  menuBar()->setObjectName(QStringLiteral("MainMenu1"));
-  createFileMenu();
-  createEditMenu();
-  createViewMenu();
-  createToolsMenu();
-  createHelpMenu();
-}
-
-void TFMain::createFileMenu() {
-  QMenu* menu = menuBar()->addMenu(QStringLiteral("Fichier"));
-  menu->setObjectName(QStringLiteral("Fichier1"));
-  QAction* create =
-      addMenuItem(menu, QStringLiteral("Nouveauprojet1"), QStringLiteral("Nouveau projet..."));
-  QAction* open =
-      addMenuItem(menu, QStringLiteral("Ouvrirprojet1"), QStringLiteral("Ouvrir projet..."));
-  Fermerprojet1 =
-      addMenuItem(menu, QStringLiteral("Fermerprojet1"), QStringLiteral("Sauver projet"));
-  Sauverprojetsous1 = addMenuItem(menu, QStringLiteral("Sauverprojetsous1"),
-                                  QStringLiteral("Sauver projet sous..."));
-  createRecentMenu(menu);
-  menu->addSeparator();
-  QAction* quit = addMenuItem(menu, QStringLiteral("Quitter1"), QStringLiteral("Quitter"));
-  create->setShortcut(QKeySequence::New);
-  open->setShortcut(QKeySequence::Open);
-  Fermerprojet1->setShortcut(QKeySequence::Save);
-  Sauverprojetsous1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-  connect(create, &QAction::triggered, this, &TFMain::Nouveauprojet1Click);
-  connect(open, &QAction::triggered, this, &TFMain::Ouvrirprojet1Click);
-  connect(Fermerprojet1, &QAction::triggered, this, &TFMain::Fermerprojet1Click);
-  connect(Sauverprojetsous1, &QAction::triggered, this, [this] { (void)saveProjectAs(); });
-  connect(quit, &QAction::triggered, this, [this] {
-    if (askSaveAndClose(CloseReason::Quit)) close();
-  });
-}
-
-void TFMain::createRecentMenu(QMenu* fileMenu) {
-  Projetsrecents1 = fileMenu->addMenu(QStringLiteral("Projets récents"));
-  Projetsrecents1->setObjectName(QStringLiteral("Projetsrecents1"));
-  fillRecentMenu();
-}
-
-// One item per remembered project, "&1 path" for the most recent.
-void TFMain::fillRecentMenu() {
-  Projetsrecents1->clear();
-  const QStringList paths = recentProjects();
-  for (int i = 0; i < paths.size(); ++i) {
-    const QString path = paths[i];
-    QAction* item = Projetsrecents1->addAction(
-        QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
-    item->setObjectName(QStringLiteral("Projetrecent%1").arg(i + 1));
-    connect(item, &QAction::triggered, this, [this, path] { openRecentProject(path); });
-  }
-  Projetsrecents1->menuAction()->setEnabled(!paths.isEmpty());
-}
-
-QStringList TFMain::recentProjects() const {
-  return userSettings().value(kRecentProjectsKey).toStringList();
-}
-
-void TFMain::rememberRecentProject(const QString& path) {
-  QStringList paths = recentProjects();
-  paths.removeAll(path);
-  paths.prepend(path);
-  while (paths.size() > kRecentProjectCount) paths.removeLast();
-  userSettings().setValue(kRecentProjectsKey, paths);
-  fillRecentMenu();
-}
-
-void TFMain::forgetRecentProject(const QString& path) {
-  QStringList paths = recentProjects();
-  paths.removeAll(path);
-  userSettings().setValue(kRecentProjectsKey, paths);
-  fillRecentMenu();
-}
-
-// Undo and redo, then the specified items, which an undo step also puts back.
-void TFMain::createEditMenu() {
-  QMenu* menu = menuBar()->addMenu(QStringLiteral("Édition"));
-  menu->setObjectName(QStringLiteral("Edition1"));
-  QAction* undo = addMenuItem(menu, QStringLiteral("Annuler1"), QStringLiteral("Annuler"));
-  QAction* redo = addMenuItem(menu, QStringLiteral("Retablir1"), QStringLiteral("Rétablir"));
-  undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  redo->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-  // The image windows have the keyboard while the user edits: these work from every window.
-  for (QAction* action : {undo, redo}) {
-    action->setShortcutContext(Qt::ApplicationShortcut);
-    action->setEnabled(false);
-  }
-  connect(undoStack_, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
-  connect(undoStack_, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
-  connect(undoStack_, &QUndoStack::undoTextChanged, undo, [undo](const QString& what) {
-    undo->setText(stepCaption(QStringLiteral("Annuler"), what));
-  });
-  connect(undoStack_, &QUndoStack::redoTextChanged, redo, [redo](const QString& what) {
-    redo->setText(stepCaption(QStringLiteral("Rétablir"), what));
-  });
-  connect(undo, &QAction::triggered, this, &TFMain::undoEdit);
-  connect(redo, &QAction::triggered, this, &TFMain::redoEdit);
-  menu->addSeparator();
-  QAction* left = addMenuItem(menu, QStringLiteral("Rinitialiserlessommetsdelimagegauche1"),
-                              QStringLiteral("Réinitialiser les sommets de l'image gauche"));
-  QAction* right = addMenuItem(menu, QStringLiteral("Rinitialiserlessommetsdelimagedroite1"),
-                               QStringLiteral("Réinitialiser les sommets de l'image droite"));
-  connect(left, &QAction::triggered, this, &TFMain::Rinitialiserlessommetsdelimagegauche1Click);
-  connect(right, &QAction::triggered, this, &TFMain::Rinitialiserlessommetsdelimagedroite1Click);
-}
-
-void TFMain::createViewMenu() {
-  QMenu* menu = menuBar()->addMenu(QStringLiteral("Affichage"));
-  menu->setObjectName(QStringLiteral("Affichage1"));
-  Imagegauche1 = addMenuItem(menu, QStringLiteral("Imagegauche1"), QStringLiteral("Image gauche"));
-  Imagedroite1 = addMenuItem(menu, QStringLiteral("Imagedroite1"), QStringLiteral("Image droite"));
-  Rapport1 = addMenuItem(menu, QStringLiteral("Rapport1"), QStringLiteral("Rapport"));
-  const auto showWindow = [](QWidget* window) {
-    if (window == nullptr) return;
-    window->show();
-    window->raise();
-    window->activateWindow();
-  };
-  connect(Imagegauche1, &QAction::triggered, this,
-          [this, showWindow] { showWindow(leftWindow()); });
-  connect(Imagedroite1, &QAction::triggered, this,
-          [this, showWindow] { showWindow(rightWindow()); });
-  connect(Rapport1, &QAction::triggered, this,
-          [this, showWindow] { showWindow(windows_->rapport.get()); });
-}
-
-void TFMain::createToolsMenu() {
-  Outils1 = menuBar()->addMenu(QStringLiteral("Outils"));
-  Outils1->setObjectName(QStringLiteral("Outils1"));
-  QAction* opti = addMenuItem(Outils1, QStringLiteral("Optimiserlasegmentation1"),
-                              QStringLiteral("Optimiser la segmentation..."));
-  QAction* adjust =
-      addMenuItem(Outils1, QStringLiteral("Ajusterlessommetsdevantappartenirunct1"),
-                  QStringLiteral("Ajuster les sommets devant appartenir à un côté..."));
-  Outils1->addSeparator();
-  QAction* detect = addMenuItem(Outils1, QStringLiteral("Chercherlespointsdintrt1"),
-                                QStringLiteral("Détecter de points d'intérêt..."));
-  QAction* match = addMenuItem(Outils1, QStringLiteral("Apparierlespointsdintrt1"),
-                               QStringLiteral("Apparier les points d'intérêt..."));
-  QAction* estimate = addMenuItem(Outils1, QStringLiteral("Estimerleshomographies1"),
-                                  QStringLiteral("Estimer les homographies..."));
-  QAction* disparity = addMenuItem(Outils1, QStringLiteral("Calculerlacartedesdisparits1"),
-                                   QStringLiteral("Calculer la carte des disparités..."));
-  connect(opti, &QAction::triggered, this, [this] { windows_->opti->exec(); });
-  connect(adjust, &QAction::triggered, this, [this] { chooseEditMode(EditMode::Adjust); });
-  connect(detect, &QAction::triggered, this, [this] { windows_->detect->exec(); });
-  connect(match, &QAction::triggered, this, [this] { windows_->appariement->exec(); });
-  connect(estimate, &QAction::triggered, this, [this] { windows_->estime->exec(); });
-  connect(disparity, &QAction::triggered, this, [this] { windows_->disparites->exec(); });
-}
-
-void TFMain::createHelpMenu() {
-  QMenu* menu = menuBar()->addMenu(QStringLiteral("Aide"));
-  menu->setObjectName(QStringLiteral("Aide1"));
-  QAction* help = addMenuItem(menu, QStringLiteral("Aide2"), QStringLiteral("Aide..."));
-  menu->addSeparator();
-  QAction* about = addMenuItem(menu, QStringLiteral("Apropos1"), QStringLiteral("A propos..."));
-  connect(help, &QAction::triggered, this, [this] { windows_->help->exec(); });
-  connect(about, &QAction::triggered, this, [this] { windows_->about->show(); });
-}
-
-void TFMain::enableProjectMenus() {
-  for (QAction* action : {Fermerprojet1, Sauverprojetsous1, Imagegauche1, Imagedroite1, Rapport1,
-                          Outils1->menuAction()}) {
-    action->setEnabled(true);
-  }
-}
-
-void TFMain::disableProjectMenus() {
-  for (QAction* action : {Fermerprojet1, Sauverprojetsous1, Imagegauche1, Imagedroite1, Rapport1,
-                          Outils1->menuAction()}) {
-    action->setEnabled(false);
-  }
-}
-
-// Move, Del and Adjust abandon a polygon under construction and forget Adjust picks. Arrow and
-// Add keep them, but no mode keeps a drag whose button-up was lost: Add would otherwise read
-// the drag's state as a polygon under construction.
 void TFMain::chooseMode(EditMode mode) {
   const bool abandon = mode == EditMode::Move || mode == EditMode::Del || mode == EditMode::Adjust;
   for (TFImage* window : {leftWindow_.get(), rightWindow_.get()}) {
@@ -470,7 +165,7 @@ bool TFMain::askSaveAndClose(CloseReason reason) {
     // The user wanted the changes saved but left the save dialog: the copy keeps them.
     keepCopy = answer == Answer::Yes && outcome == SaveOutcome::Declined;
   }
-  if (!keepCopy) discardRecoveryCopy();
+  if (!keepCopy) recovery_->discardCopy();
   closeProject();
   return true;
 }
@@ -482,8 +177,7 @@ void TFMain::closeProject() {
   editing_.editMode = EditMode::Arrow;
   undoStack_->clear();
   pendingEdit_.reset();
-  recoveryCopy_.clear();
-  recoveryFailureShown_ = false;
+  recovery_->forgetCopy();
   leftWindow_.reset();
   rightWindow_.reset();
   project_.reset();
@@ -638,8 +332,8 @@ SaveOutcome TFMain::saveProject(const QString& path) {
     return SaveOutcome::Failed;
   }
   undoStack_->setClean();
-  discardRecoveryCopy();
-  rememberRecentProject(path);
+  recovery_->discardCopy();
+  recent_->remember(path);
   return SaveOutcome::Saved;
 }
 
@@ -663,10 +357,10 @@ void TFMain::openProjectFile(const QString& path) {
   lastDirectory_ = QFileInfo(path).absolutePath();
   projectFileName_ = loadProject(path) ? path : QString();
   if (projectFileName_.isEmpty()) {
-    forgetRecentProject(path);
+    recent_->forget(path);
   } else {
-    rememberRecentProject(path);
-    offerRecovery(path);
+    recent_->remember(path);
+    recovery_->offer(path);
   }
 }
 
@@ -829,79 +523,18 @@ void TFMain::refreshListing() {
   showListingChange(*Memo1, change, listing_.lines());
 }
 
-void TFMain::setRecoveryInterval(std::chrono::milliseconds interval) {
-  if (interval <= std::chrono::milliseconds::zero()) {
-    recoveryTimer_->stop();
-    return;
-  }
-  recoveryTimer_->start(interval);
-}
-
-void TFMain::setRecoveryFolder(const QString& folder) { recovery_ = RecoveryCopies(folder); }
-
-// A copy written for the project under another name (before a failed "Sauver projet sous...")
-// gives way to the new one.
-void TFMain::saveRecoveryCopy() {
-  if (!project_) return;
-  if (undoStack_->isClean()) {
-    discardRecoveryCopy();
-    return;
-  }
-  const QString copy = recovery_.pathFor(projectFileName_);
-  if (!recovery_.write(copy, projectFileData(), format_)) {
-    reportRecoveryFailure(copy);
-    return;
-  }
-  if (!recoveryCopy_.isEmpty() && recoveryCopy_ != copy) QFile::remove(recoveryCopy_);
-  recoveryCopy_ = copy;
-  recoveryFailureShown_ = false;
-}
-
-// Only a copy this session wrote or restored is removed: a copy left by another session is
-// the user's to restore or refuse.
-void TFMain::discardRecoveryCopy() {
-  if (!recoveryCopy_.isEmpty()) QFile::remove(recoveryCopy_);
-  recoveryCopy_.clear();
-}
-
-// Once per project, and never while a mouse button is held: the box would take the release of
-// a drag under way.
-void TFMain::reportRecoveryFailure(const QString& copyPath) {
-  if (recoveryFailureShown_ || QGuiApplication::mouseButtons() != Qt::NoButton) return;
-  recoveryFailureShown_ = true;
-  prompts_.showError(this, recoveryFailureMessage(copyPath));
-}
-
-void TFMain::offerUnsavedRecovery() {
-  if (!project_) offerRecovery(QString());
-}
-
-// After `projectFile` was opened (or at start-up, for the unsaved project's copy). Yes restores
-// the copy's polygons as one undo step, so that the project shows as changed and undoing goes
-// back to the file; No removes the copy. An unreadable copy is left where it is.
-void TFMain::offerRecovery(const QString& projectFile) {
-  const std::optional<QDateTime> written = recovery_.newerCopy(projectFile);
-  if (!written) return;
-  const QString copyPath = recovery_.pathFor(projectFile);
-  io::ProjectFileData copy;
-  try {
-    copy = io::readProjectFile(copyPath);
-  } catch (const io::IoError& error) {
-    prompts_.showError(this, QString::fromUtf8(error.what()));
-    return;
-  }
-  const QString question = restoreQuestion(projectFile, fromUtf8(copy.projectName), *written);
-  if (prompts_.askYesNo(this, question) != Answer::Yes) {
-    QFile::remove(copyPath);
-    return;
-  }
-  if (projectFile.isEmpty()) {
-    windows_->newProject->setFields(fromUtf8(copy.projectName), fromUtf8(copy.leftImagePath),
-                                    fromUtf8(copy.rightImagePath));
-    if (!createProjectFromImages()) return;
-  }
-  restorePolygons(copy);
-  recoveryCopy_ = copyPath;
+RecoveryHost TFMain::recoveryHost() {
+  return {[this] { return project_ != nullptr; },
+          [this] { return project_ != nullptr && !undoStack_->isClean(); },
+          [this] { return projectFileName_; },
+          [this] { return projectFileData(); },
+          [this](const io::ProjectFileData& copy) {
+            windows_->newProject->setFields(fromUtf8(copy.projectName),
+                                            fromUtf8(copy.leftImagePath),
+                                            fromUtf8(copy.rightImagePath));
+            return createProjectFromImages();
+          },
+          [this](const io::ProjectFileData& copy) { restorePolygons(copy); }};
 }
 
 void TFMain::restorePolygons(const io::ProjectFileData& copy) {

@@ -2,7 +2,6 @@
 
 #include <QMainWindow>
 #include <QString>
-#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -10,7 +9,8 @@
 #include "core/listing.h"
 #include "core/project.h"
 #include "core/textformat.h"
-#include "shell/recovery.h"
+#include "shell/recent_projects.h"
+#include "shell/recovery_session.h"
 #include "shell/undo_commands.h"
 #include "ui/tool_host.h"
 #include "views/image.h"
@@ -21,7 +21,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
-class QTimer;
 class QToolButton;
 class QUndoStack;
 
@@ -100,17 +99,9 @@ class TFMain final : public QMainWindow,
   void undoEdit();
   void redoEdit();
   // The last projects opened or saved, most recent first.
-  [[nodiscard]] QStringList recentProjects() const;
-
-  // The recovery copy is written every `interval` (60 s unless set; zero stops the timer) while
-  // the project differs from its file; a project never saved has its copy in `folder`.
-  void setRecoveryInterval(std::chrono::milliseconds interval);
-  void setRecoveryFolder(const QString& folder);
-  // What the timer does: writes the copy when the project differs from its file, and removes
-  // the copy this session wrote once they are the same again.
-  void saveRecoveryCopy();
-  // At start-up: offers to restore the copy of a project that was never saved.
-  void offerUnsavedRecovery();
+  [[nodiscard]] QStringList recentProjects() const { return recent_->paths(); }
+  // The recovery copies of the open project.
+  [[nodiscard]] RecoverySession& recovery() const { return *recovery_; }
 
   // False when the user cancelled or the requested save failed; otherwise the project (if any)
   // is closed. The question is asked only when the project differs from its file.
@@ -142,6 +133,12 @@ class TFMain final : public QMainWindow,
   void changeEvent(QEvent* event) override;
 
  private:
+  // The client area's size, and the pointer label's text when no position is shown.
+  static constexpr int kClientWidth = 328;
+  static constexpr int kClientHeight = 301;
+  static inline const QString kTenSpaces = QStringLiteral("          ");
+
+  // The window's panels and menus (main_menus.cpp).
   void createToolPanel(QWidget* client);
   QToolButton* createSpeedButton(QWidget* panel, const QString& name, const QString& picture,
                                  const QString& toolTip, int left);
@@ -150,10 +147,6 @@ class TFMain final : public QMainWindow,
   void createMenus();
   void createFileMenu();
   void createEditMenu();
-  void createRecentMenu(QMenu* fileMenu);
-  void fillRecentMenu();
-  void rememberRecentProject(const QString& path);
-  void forgetRecentProject(const QString& path);
   void updateTitle();
   [[nodiscard]] EditSnapshot captureEdit() const;
   void recordEdit(const QString& what, VertexStore released, ResultsEffect effect);
@@ -177,10 +170,8 @@ class TFMain final : public QMainWindow,
   void toggleLock(PolygonList& polygons);
   void refreshListing();
   [[nodiscard]] io::ProjectFileData projectFileData() const;
-  void offerRecovery(const QString& projectFile);
+  [[nodiscard]] RecoveryHost recoveryHost();
   void restorePolygons(const io::ProjectFileData& copy);
-  void discardRecoveryCopy();
-  void reportRecoveryFailure(const QString& copyPath);
 
   Prompts& prompts_;
   NumberFormat format_;
@@ -195,10 +186,8 @@ class TFMain final : public QMainWindow,
   QString lastDirectory_;
   QUndoStack* undoStack_ = nullptr;
   std::optional<EditSnapshot> pendingEdit_;  // the state before the gesture under way
-  RecoveryCopies recovery_;
-  QTimer* recoveryTimer_ = nullptr;
-  QString recoveryCopy_;  // the copy this session wrote or restored, empty when none
-  bool recoveryFailureShown_ = false;
+  RecoverySession* recovery_ = nullptr;      // child of the window
+  RecentProjects* recent_ = nullptr;         // child of the file menu
 
   QToolButton* SpeedButtonArrow = nullptr;
   QToolButton* SpeedButtonAdd = nullptr;
@@ -214,7 +203,6 @@ class TFMain final : public QMainWindow,
   QAction* Imagedroite1 = nullptr;
   QAction* Rapport1 = nullptr;
   QMenu* Outils1 = nullptr;
-  QMenu* Projetsrecents1 = nullptr;
 };
 
 }  // namespace plk

@@ -16,7 +16,7 @@ namespace plk {
 Shell::Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolders,
              const QString& recoveryFolder)
     : main_(std::make_unique<TFMain>(prompts, format)) {
-  main_->setRecoveryFolder(recoveryFolder);
+  main_->recovery().setFolder(recoveryFolder);
   windows_.newProject = std::make_unique<TFNew>(*main_, prompts, main_->lastDirectory());
   windows_.about = std::make_unique<TFAbout>();
   windows_.opti = std::make_unique<TFOpti>(*main_, prompts);
@@ -29,7 +29,7 @@ Shell::Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolde
   windows_.help = std::make_unique<TFHelp>(prompts, helpFolders);
   main_->setWindows(windows_);
   main_->show();
-  main_->offerUnsavedRecovery();
+  main_->recovery().offerUnsaved();
 }
 
 // Members go in reverse order of creation: the dialogs first, the main window and its project last.

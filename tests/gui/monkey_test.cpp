@@ -214,7 +214,7 @@ class MonkeyTest : public ShellTest {
 
 void MonkeyTest::restart() {
   startShell();
-  main().setRecoveryInterval(0ms);  // recovery copies are events of the run, not of the clock
+  main().recovery().setInterval(0ms);  // recovery copies are events of the run, not of the clock
 }
 
 // Every run starts as the first run of the program on this machine: no recent projects, no
@@ -352,7 +352,7 @@ QString MonkeyTest::playOneEvent() {
   if (roll < 945) return openAndCancel();
   if (roll < 960) return oneOf(kViewCommands.data(), kViewCommands.size());
   if (roll < 980) {
-    main().saveRecoveryCopy();
+    main().recovery().saveCopy();
     return QStringLiteral("recovery timer");
   }
   if (roll < 985) {
@@ -603,7 +603,7 @@ QString MonkeyTest::crashAndRestart() {
   const bool unsaved = open && !main().undoStack().isClean();
   const QString file = open ? main().projectFileName() : QString();
   const QString expected = describeProject(main());
-  if (unsaved) main().saveRecoveryCopy();
+  if (unsaved) main().recovery().saveCopy();
   restarting_ = true;
   restoreAnswer_ = chance(70) ? Answer::Yes : Answer::No;
   restart();

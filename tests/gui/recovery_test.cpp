@@ -50,7 +50,7 @@ TEST_F(RecoveryTest, TheTimerCopiesAnEditAndTheNextRunRestoresIt) {
   makeUnsavedChange();
   main().listPolygons();
   const QString edited = listing();
-  main().setRecoveryInterval(10ms);
+  main().recovery().setInterval(10ms);
   for (int wait = 0; wait < 300 && !QFile::exists(copyOf(scene())); ++wait) QTest::qWait(10);
   ASSERT_TRUE(QFile::exists(copyOf(scene())));
 
@@ -80,7 +80,7 @@ TEST_F(RecoveryTest, TheTimerCopiesAnEditAndTheNextRunRestoresIt) {
 TEST_F(RecoveryTest, AProjectNeverSavedIsOfferedAtTheNextStart) {
   ASSERT_TRUE(openProject(QStringLiteral("brouillon")));
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   ASSERT_TRUE(QFile::exists(unsavedCopy()));
   const QString expected =
       QStringLiteral(
@@ -110,7 +110,7 @@ TEST_F(RecoveryTest, AnsweringNoRemovesTheCopyAndOpensTheFile) {
   makeUnsavedChange();
   saveAs(scene());
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   EXPECT_EQ(leftCountIn(copyOf(scene())), 2U);
 
   startShell();
@@ -123,43 +123,43 @@ TEST_F(RecoveryTest, AnsweringNoRemovesTheCopyAndOpensTheFile) {
 
   makeUnsavedChange();
   main().saveProjectAs();  // cancelled: the project stays unsaved
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   ASSERT_TRUE(QFile::exists(copyOf(scene())));
 }
 
 TEST_F(RecoveryTest, NoCopyIsWrittenWhileNothingChanged) {
   ASSERT_TRUE(openProject());
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   saveAs(scene());
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   EXPECT_FALSE(QFile::exists(unsavedCopy()));
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
 
   // Undoing back to the saved polygons makes the copy useless.
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   ASSERT_TRUE(QFile::exists(copyOf(scene())));
   main().undoEdit();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
 }
 
 TEST_F(RecoveryTest, SavingAndClosingRemoveTheCopy) {
   ASSERT_TRUE(openProject());
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   saveAs(scene());
   EXPECT_FALSE(QFile::exists(unsavedCopy()));
 
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   prompts.answers = {Answer::No};
   ASSERT_TRUE(main().askSaveAndClose());
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
 
   ASSERT_TRUE(openProject());
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   prompts.answers = {Answer::No};
   EXPECT_TRUE(main().close());
   EXPECT_FALSE(QFile::exists(unsavedCopy()));
@@ -169,14 +169,14 @@ TEST_F(RecoveryTest, SavingAndClosingRemoveTheCopy) {
 TEST_F(RecoveryTest, ASaveDialogLeftWhileClosingKeepsTheCopy) {
   ASSERT_TRUE(openProject());
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   prompts.answers = {Answer::Yes};
   ASSERT_TRUE(main().askSaveAndClose(CloseReason::Quit));
   EXPECT_TRUE(QFile::exists(unsavedCopy()));
 
   // A new project's copy replaces it only once there is something to keep.
   ASSERT_TRUE(openProject());
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   EXPECT_EQ(leftCountIn(unsavedCopy()), 1U);
 }
 
@@ -184,7 +184,7 @@ TEST_F(RecoveryTest, AFailedSaveKeepsTheCopy) {
   ASSERT_TRUE(openProject());
   saveAs(scene());
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   prompts.fileNames = {path(QStringLiteral("missing/other.plk"))};
   EXPECT_EQ(main().saveProjectAs(), SaveOutcome::Failed);
   EXPECT_EQ(leftCountIn(copyOf(scene())), 1U);
@@ -195,7 +195,7 @@ TEST_F(RecoveryTest, AFailedSaveKeepsTheCopy) {
   EXPECT_TRUE(QFile::exists(copyOf(scene())));
 
   // The project has no file any more: its next copy goes with the unsaved one.
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
   EXPECT_EQ(leftCountIn(unsavedCopy()), 1U);
 }
@@ -210,8 +210,8 @@ TEST_F(RecoveryTest, ACopyThatCannotBeWrittenIsReportedOnce) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
 
-  main().saveRecoveryCopy();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
+  main().recovery().saveCopy();
   EXPECT_EQ(prompts.errors,
             QStringList{recoveryFailureMessage(path(QStringLiteral("sub/scene.plk.recovery")))});
 }
@@ -220,7 +220,7 @@ TEST_F(RecoveryTest, AnOlderCopyIsNeitherOfferedNorRemoved) {
   ASSERT_TRUE(openProject());
   saveAs(scene());
   makeUnsavedChange();
-  main().saveRecoveryCopy();
+  main().recovery().saveCopy();
   QFile copy(copyOf(scene()));
   ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
   ASSERT_TRUE(copy.setFileTime(QFileInfo(scene()).lastModified().addSecs(-3600),

@@ -176,6 +176,7 @@ class TFMain final : public QMainWindow,
   void clearVertices(ImageSide& side, TFImage& window, const QString& what, ResultsEffect effect);
   void toggleLock(PolygonList& polygons);
   void refreshListing();
+  [[nodiscard]] std::vector<std::string> verdictNotes() const;
   [[nodiscard]] io::ProjectFileData projectFileData() const;
   void offerRecovery(const QString& projectFile);
   void restorePolygons(const io::ProjectFileData& copy);

@@ -70,7 +70,8 @@ TEST_F(DisparitesTest, DefaultsAndHomographyChoices) {
   }
   EXPECT_EQ(items,
             (QStringList{QStringLiteral("Linéaire"), QStringLiteral("Non linéaire"),
-                         QStringLiteral("Robuste"), QStringLiteral("Robuste + non linéaire")}));
+                         QStringLiteral("Robuste"), QStringLiteral("Robuste + non linéaire"),
+                         QStringLiteral("Photométrique")}));
   EXPECT_EQ(checked, QStringLiteral("Robuste + non linéaire"));
 }
 

@@ -100,5 +100,17 @@ TEST_F(EstimeTest, RunFillsTheTablesWritesTheReportAndCloses) {
   EXPECT_EQ(lines[11], QStringLiteral(" "));
 }
 
+// The listing follows the run: the triangle's six matches are all inliers, too few for the
+// default estimate to be called reliable, and the verdict shows beside the polygon's number.
+TEST_F(EstimeTest, TheListingShowsEachPolygonsVerdictAfterTheRun) {
+  matchTheTriangle();
+  dialog->show();
+  edit("Edit2")->setText(QStringLiteral("0.01"));
+  start();
+  EXPECT_TRUE(
+      listing().contains(QStringLiteral("    1 (libre) : à vérifier (6 inliers, moins de 8)\n")))
+      << listing().toStdString();
+}
+
 }  // namespace
 }  // namespace plk::test

@@ -23,8 +23,10 @@ constexpr int kLevels = 3;
 constexpr double kInset = 2.0;
 // Steps of the descent per level.
 constexpr int kMaxIterations = 30;
-// The finest level stops when a step moves the disparity and the offset by less than this (px).
-constexpr double kStepTolerance = 2e-4;
+// The finest level stops when a step moves the disparity and the offset by less than this (px),
+// a coarser one when they move by less than this many of its pixels.
+constexpr double kStepTolerance = 1e-3;
+constexpr double kCoarseStepTolerance = 0.01;
 // Pixels a sweep or a start fit looks at, spread evenly over the polygon.
 constexpr std::size_t kMaxSampledPixels = 4096;
 // Huber's constant in robust standard deviations (95 % efficiency on Gaussian noise).
@@ -40,6 +42,9 @@ constexpr double kFirstDamping = 1e-4;
 constexpr double kMaxDamping = 1e8;
 
 constexpr double kOffTable = -1e9;
+// Depths are exact up to this distance from the sides and capped there: every inset the fit
+// asks for is smaller.
+constexpr double kDepthReach = 8.0;
 
 using Vector6 = std::array<double, 6>;
 using Matrix6 = std::array<double, 36>;
@@ -342,7 +347,6 @@ struct LevelPixel {
 // What one pass over a level's pixels gives at given parameters.
 struct Pass {
   int used = 0;
-  double cost = 0.0;           // Huber cost
   double weightedSquares = 0;  // sum of w r^2
   Matrix6 normal{};            // J^T W J
   Matrix6 spread{};            // sum of (w r)^2 J J^T, the meat of the sandwich covariance
@@ -410,7 +414,8 @@ class LevelFit {
 
   // The cost, normal equations and correlation at p. With a reference pass, also the costs of
   // both over the pixels they share, so that a step is judged on one set of pixels.
-  Pass pass(const Parameters& p, double huberThreshold, const Pass* reference = nullptr) const {
+  Pass pass(const Parameters& p, double huberThreshold, const Pass* reference = nullptr,
+            bool withSpread = false) const {
     Pass result;
     result.pixelCosts.assign(pixels_.size(), std::numeric_limits<float>::quiet_NaN());
     GradientSample sample;
@@ -428,7 +433,6 @@ class LevelFit {
       const double cost = magnitude <= huberThreshold
                               ? 0.5 * r * r
                               : huberThreshold * (magnitude - 0.5 * huberThreshold);
-      result.cost += cost;
       result.pixelCosts[k] = static_cast<float>(cost);
       if (reference != nullptr && !std::isnan(reference->pixelCosts[k])) {
         result.sharedCost += cost;
@@ -439,10 +443,9 @@ class LevelFit {
       for (int a = 0; a < 6; ++a) {
         const double wa = w * j[a];
         result.gradient[a] += wa * r;
-        for (int b = a; b < 6; ++b) {
-          result.normal[a * 6 + b] += wa * j[b];
-          result.spread[a * 6 + b] += wr2 * j[a] * j[b];
-        }
+        for (int b = a; b < 6; ++b) result.normal[a * 6 + b] += wa * j[b];
+        if (!withSpread) continue;
+        for (int b = a; b < 6; ++b) result.spread[a * 6 + b] += wr2 * j[a] * j[b];
       }
       result.sums.add(pixel.grey, sample.value);
       ++result.used;
@@ -662,20 +665,59 @@ InsetMap::InsetMap(const PolygonShape& shape) {
   firstColumn_ = static_cast<int>(std::floor(shape.box.minV)) - 1;
   rows_ = static_cast<int>(std::ceil(shape.box.maxU)) + 2 - firstRow_;
   columns_ = static_cast<int>(std::ceil(shape.box.maxV)) + 2 - firstColumn_;
-  depths_.resize(static_cast<std::size_t>(rows_) * columns_);
+  depths_.assign(static_cast<std::size_t>(rows_) * columns_, static_cast<float>(kDepthReach));
   const std::size_t n = shape.corners.size();
-  for (int r = 0; r < rows_; ++r) {
+  for (std::size_t i = 0; i < n; ++i) nearSide(shape.corners[i], shape.corners[(i + 1) % n]);
+  for (int r = 0; r < rows_; ++r) markOutside(shape, r);
+}
+
+// Distances to the side AB of the table pixels within kDepthReach of it: row by row, the columns
+// that the part of the side within reach of the row spans, widened by the reach.
+void InsetMap::nearSide(Point2 a, Point2 b) {
+  const double top = std::min(a.u, b.u);
+  const double bottom = std::max(a.u, b.u);
+  const int firstRow = std::max(0, static_cast<int>(std::floor(top - kDepthReach)) - firstRow_);
+  const int lastRow =
+      std::min(rows_ - 1, static_cast<int>(std::ceil(bottom + kDepthReach)) - firstRow_);
+  const auto columnAt = [&](double u) {
+    return bottom > top ? a.v + (b.v - a.v) * (u - a.u) / (b.u - a.u) : a.v;
+  };
+  for (int r = firstRow; r <= lastRow; ++r) {
     const double u = firstRow_ + r;
-    for (int c = 0; c < columns_; ++c) {
-      const double v = firstColumn_ + c;
-      double nearest = std::numeric_limits<double>::infinity();
-      for (std::size_t i = 0; i < n; ++i) {
-        nearest = std::min(nearest,
-                           distanceToSegment(shape.corners[i], shape.corners[(i + 1) % n], u, v));
-      }
-      depths_[static_cast<std::size_t>(r) * columns_ + c] =
-          static_cast<float>(shape.contains(u, v) ? nearest : -nearest);
+    const double from = std::clamp(u - kDepthReach, top, bottom);
+    const double to = std::clamp(u + kDepthReach, top, bottom);
+    const double left = bottom > top ? std::min(columnAt(from), columnAt(to)) : std::min(a.v, b.v);
+    const double right = bottom > top ? std::max(columnAt(from), columnAt(to)) : std::max(a.v, b.v);
+    const int firstColumn =
+        std::max(0, static_cast<int>(std::floor(left - kDepthReach)) - firstColumn_);
+    const int lastColumn =
+        std::min(columns_ - 1, static_cast<int>(std::ceil(right + kDepthReach)) - firstColumn_);
+    float* row = depths_.data() + static_cast<std::size_t>(r) * columns_;
+    for (int c = firstColumn; c <= lastColumn; ++c) {
+      const auto distance = static_cast<float>(distanceToSegment(a, b, u, firstColumn_ + c));
+      row[c] = std::min(row[c], distance);
     }
+  }
+}
+
+// Negates the depths of the row's pixels outside the polygon: those with an even number of side
+// crossings to their left (each side counted from its upper end, inclusive, to its lower end).
+void InsetMap::markOutside(const PolygonShape& shape, int r) {
+  const double u = firstRow_ + r;
+  std::vector<double> crossings;
+  const std::size_t n = shape.corners.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const Point2 a = shape.corners[i];
+    const Point2 b = shape.corners[(i + 1) % n];
+    if ((a.u <= u) != (b.u <= u)) crossings.push_back(a.v + (b.v - a.v) * (u - a.u) / (b.u - a.u));
+  }
+  std::sort(crossings.begin(), crossings.end());
+  float* row = depths_.data() + static_cast<std::size_t>(r) * columns_;
+  std::size_t passed = 0;
+  for (int c = 0; c < columns_; ++c) {
+    const double v = firstColumn_ + c;
+    while (passed < crossings.size() && crossings[passed] <= v) ++passed;
+    if (passed % 2 == 0) row[c] = -row[c];
   }
 }
 
@@ -768,10 +810,12 @@ PhotometricEstimate estimatePhotometricPlane(const PhotometricInput& input) {
       greyMatched = true;
     }
     const double threshold = huberThresholdOf(fit.residuals(p));
-    const double tolerance = level == 0 ? kStepTolerance : 0.05 * (1 << level);
+    const double tolerance = level == 0 ? kStepTolerance : kCoarseStepTolerance * (1 << level);
     const int minPixels = level == 0 ? kMinPixels : kMinCoarsePixels / 2;
     const Descent levelDescent = descend(fit, p, tolerance, threshold, centred, minPixels, last);
     estimate.quality.iterations += levelDescent.iterations;
+    // The covariance needs the spread of the residuals, gathered only once, at the end.
+    if (level == 0) last = fit.pass(p, threshold, nullptr, true);
     descent = levelDescent;
   }
   if (last.used < kMinPixels) {

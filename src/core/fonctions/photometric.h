@@ -34,8 +34,9 @@ struct PixelPosition {
   int v = 0;
 };
 
-// Signed distance to a polygon's sides (positive inside), tabulated on the pixels of its box and
-// interpolated between them: the tests "at least m pixels inside" of the fit.
+// Signed distance to a polygon's sides (positive inside, capped a few pixels from them),
+// tabulated on the pixels of its box and interpolated between them: the tests "at least m pixels
+// inside" of the fit.
 class InsetMap {
  public:
   explicit InsetMap(const PolygonShape& shape);
@@ -45,6 +46,9 @@ class InsetMap {
   [[nodiscard]] std::vector<PixelPosition> pixelsInside(double margin, int rows, int columns) const;
 
  private:
+  void nearSide(Point2 a, Point2 b);
+  void markOutside(const PolygonShape& shape, int row);
+
   int firstRow_ = 0;
   int firstColumn_ = 0;
   int rows_ = 0;

@@ -94,9 +94,8 @@ void BM_PhotometricFit(benchmark::State& state) {
   const Scene& s = scene();
   std::size_t pixels = 0;
   for (std::size_t p = 0; p < s.left.size(); ++p) {
-    pixels += InsetMap(s.left[p])
-                  .pixelsInside(0.0, s.project->imageHeight, s.project->imageWidth)
-                  .size();
+    pixels +=
+        InsetMap(s.left[p]).pixelsInside(0.0, s.project->imageHeight, s.project->imageWidth).size();
   }
   fitSeconds = secondsPerIteration(state, [&] {
     for (std::size_t p = 0; p < s.left.size(); ++p) {

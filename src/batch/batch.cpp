@@ -49,8 +49,9 @@ int runStages(const ChainOptions& options, Project& project, std::ostream& out, 
   ConsoleProgress progress(err, showProgress);
   MapCheck mapCheck;
   for (const Stage* stage : options.steps) {
-    StageContext context{project,  options.texts,           options.outputs, report,
-                         progress, io::systemNumberFormat(), err,             mapCheck};
+    StageContext context{project, options.texts, options.outputs,
+                         report,  progress,      io::systemNumberFormat(),
+                         err,     mapCheck};
     progress.startStage(std::string(stage->title));
     const std::optional<FieldError> refused = stage->run(context);
     progress.finishStage();

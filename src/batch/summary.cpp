@@ -49,17 +49,16 @@ QJsonObject polygonObject(const Project& project, std::size_t p, HomographyChoic
   object[QStringLiteral("locked")] = project.left.polygons[p].locked;
   object[QStringLiteral("estimate")] = kEstimateWords[static_cast<std::size_t>(choice)];
   object[QStringLiteral("has_disparity")] = withDisparity;
-  const std::optional<PolygonVerdict> verdict =
-      judgePolygon(results, p, choice, NumberFormat{'.'});
+  const std::optional<PolygonVerdict> verdict = judgePolygon(results, p, choice, NumberFormat{'.'});
   object[QStringLiteral("verdict")] =
       verdict ? QJsonValue(QString::fromStdString(std::string(verdictName(verdict->verdict))))
               : QJsonValue();
-  object[QStringLiteral("reason")] =
-      verdict && !verdict->reason.empty() ? QJsonValue(QString::fromStdString(verdict->reason))
+  object[QStringLiteral("reason")] = verdict && !verdict->reason.empty()
+                                         ? QJsonValue(QString::fromStdString(verdict->reason))
+                                         : QJsonValue();
+  object[QStringLiteral("matches")] = p < results.matches.size()
+                                          ? QJsonValue(static_cast<int>(results.matches[p].size()))
                                           : QJsonValue();
-  object[QStringLiteral("matches")] =
-      p < results.matches.size() ? QJsonValue(static_cast<int>(results.matches[p].size()))
-                                 : QJsonValue();
   object[QStringLiteral("inliers")] = p < results.polygonEstimations.size()
                                           ? number(results.polygonEstimations[p].inlierCount)
                                           : QJsonValue();

@@ -28,7 +28,8 @@ std::optional<std::string> homographyFailure(const PolygonEstimation& estimation
     case HomographyChoice::Linear:
       return std::nullopt;
     case HomographyChoice::NonLinear:
-      if (!refinementKept(estimation.nonLinearStatus)) return "le raffinement non linéaire a échoué";
+      if (!refinementKept(estimation.nonLinearStatus))
+        return "le raffinement non linéaire a échoué";
       return std::nullopt;
     case HomographyChoice::Robust:
       if (!ransacFound) return "Ransac n'a pas trouvé de solution";

@@ -41,8 +41,8 @@ struct PolygonVerdict {
 
 // The verdict on polygon p's estimate of the given choice; nothing when the tables hold no
 // estimation record for it (tables filled by other means than the estimation run).
-[[nodiscard]] std::optional<PolygonVerdict> judgePolygon(const ToolResults& results,
-                                                         std::size_t p, HomographyChoice choice,
+[[nodiscard]] std::optional<PolygonVerdict> judgePolygon(const ToolResults& results, std::size_t p,
+                                                         HomographyChoice choice,
                                                          NumberFormat format);
 
 // True when polygon p's estimate of that choice is rejected: it must give no disparity.

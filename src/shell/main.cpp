@@ -829,10 +829,10 @@ std::vector<std::string> TFMain::verdictNotes() const {
   const auto choice = static_cast<HomographyChoice>(project_->results.verdictEstimate);
   for (std::size_t p = 0; p < project_->left.polygons.size(); ++p) {
     const auto verdict = judgePolygon(project_->results, p, choice, format_);
-    notes.push_back(!verdict ? std::string()
-                    : verdict->reason.empty()
-                        ? std::string(verdictName(verdict->verdict))
-                        : std::string(verdictName(verdict->verdict)) + " (" + verdict->reason + ")");
+    notes.push_back(!verdict                  ? std::string()
+                    : verdict->reason.empty() ? std::string(verdictName(verdict->verdict))
+                                              : std::string(verdictName(verdict->verdict)) + " (" +
+                                                    verdict->reason + ")");
   }
   return notes;
 }

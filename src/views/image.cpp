@@ -436,8 +436,8 @@ void TFImage::drawOutline(QPainter& painter, const Polygone& polygon) const {
 }
 
 // Outlines as open polylines (a closed polygon repeats its first vertex), dashed when locked, in
-// the colour of the polygon's pair over the band of its verdict, with a cross with a free centre on every vertex in the
-// visible range and the polygon's number inside a closed one.
+// the colour of the polygon's pair over the band of its verdict, with a cross with a free centre on
+// every vertex in the visible range and the polygon's number inside a closed one.
 void TFImage::drawPolygons(QPainter& painter) {
   for (std::size_t k = 0; k < side_.polygons.size(); ++k) {
     const Polygone& polygon = side_.polygons[k];

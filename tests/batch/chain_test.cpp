@@ -132,8 +132,7 @@ TEST(Chain, APolygonWithoutDisparityOrReliableEstimateIsNamedWithExitFour) {
   data.leftImagePath = "l.bmp";
   data.rightImagePath = "r.bmp";
   data.left = quadrilateral({{20.3, 30.2}, {20.3, 150.4}, {115.7, 150.4}, {115.7, 30.2}});
-  const PolygonListRecord flatLeft =
-      quadrilateral({{20, 180}, {20, 196}, {115, 196}, {115, 180}});
+  const PolygonListRecord flatLeft = quadrilateral({{20, 180}, {20, 196}, {115, 196}, {115, 180}});
   const PolygonListRecord flatRight = quadrilateral({{20, 168}, {20, 184}, {115, 184}, {115, 168}});
   const auto right = [](double u, double v) { return std::pair{u, v - disparity(u, v)}; };
   data.right = quadrilateral(
@@ -166,8 +165,7 @@ TEST(Chain, APolygonWithoutDisparityOrReliableEstimateIsNamedWithExitFour) {
       QJsonDocument::fromJson(summary.readAll()).object()[QStringLiteral("polygons")].toArray();
   ASSERT_EQ(polygons.size(), 2);
   EXPECT_EQ(polygons[0][QStringLiteral("verdict")].toString(), QStringLiteral("fiable"));
-  EXPECT_EQ(polygons[0][QStringLiteral("estimate")].toString(),
-            QStringLiteral("robust-nonlinear"));
+  EXPECT_EQ(polygons[0][QStringLiteral("estimate")].toString(), QStringLiteral("robust-nonlinear"));
   EXPECT_LT(polygons[0][QStringLiteral("max_disagreement_px")].toDouble(), 0.05);
   EXPECT_EQ(polygons[1][QStringLiteral("verdict")].toString(), QStringLiteral("rejeté"));
   EXPECT_EQ(polygons[1][QStringLiteral("matches")].toInt(), 0);
@@ -180,7 +178,8 @@ TEST(Chain, APolygonWithoutDisparityOrReliableEstimateIsNamedWithExitFour) {
   ASSERT_EQ(runWith(QStringLiteral("photometric"), photometricErr), kDoubtfulPolygons);
   EXPECT_NE(photometricErr.str().find("Polygone 2 : "), std::string::npos) << photometricErr.str();
   EXPECT_EQ(photometricErr.str().find("Polygone 1"), std::string::npos) << photometricErr.str();
-  const DisparityField map = io::readDisparityMap(dir.filePath(QStringLiteral("out/disparites.pfm")));
+  const DisparityField map =
+      io::readDisparityMap(dir.filePath(QStringLiteral("out/disparites.pfm")));
   double largest = 0.0;
   for (int u = 25; u <= 110; ++u) {
     for (int v = 35; v <= 145; ++v) {

@@ -80,8 +80,8 @@ void estimate(Project& project) {
   ASSERT_TRUE(points);
   const MatchingImage left(project.left.image, project.left.polygons);
   const MatchingImage right(project.right.image, project.right.polygons);
-  const auto matched = matchInterestPoints(left, right, points->interestPoints, {},
-                                           MatchParameters{}, unattended);
+  const auto matched =
+      matchInterestPoints(left, right, points->interestPoints, {}, MatchParameters{}, unattended);
   ASSERT_TRUE(matched);
   project.results.matches = matched->matches;
   setOptimLogEnabled(false);
@@ -126,11 +126,12 @@ TEST(PhotometricPlane, RenderedPairReliableVerdictsAreRightAndEveryPolygonIsCove
   for (std::size_t p = 0; p < pair.outlines.size(); ++p) {
     SCOPED_TRACE("polygon " + std::to_string(p + 1));
     const PhotometricQuality& quality = results.photometricQualities[p];
-    std::printf("polygon %zu: %zu matches, %g inliers, %d pixels, %d iterations, residual %.2f, "
-                "correlation %.4f, sd %.4f, disagreement %.4f\n",
-                p + 1, results.matches[p].size(), results.polygonEstimations[p].inlierCount,
-                quality.pixelsUsed, quality.iterations, quality.residualGrey, quality.correlation,
-                quality.disparitySd, quality.maxDisagreement.value_or(-1.0));
+    std::printf(
+        "polygon %zu: %zu matches, %g inliers, %d pixels, %d iterations, residual %.2f, "
+        "correlation %.4f, sd %.4f, disagreement %.4f\n",
+        p + 1, results.matches[p].size(), results.polygonEstimations[p].inlierCount,
+        quality.pixelsUsed, quality.iterations, quality.residualGrey, quality.correlation,
+        quality.disparitySd, quality.maxDisagreement.value_or(-1.0));
     for (std::int32_t choice = 0; choice < 5; ++choice) {
       const auto estimateChoice = static_cast<HomographyChoice>(choice);
       const double error =

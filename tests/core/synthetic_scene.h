@@ -128,7 +128,8 @@ class SyntheticScene {
       for (int v = 0; v < width_; ++v) {
         double sum = 0.0;
         for (int i = 0; i < 4; ++i) {
-          for (int j = 0; j < 4; ++j) sum += level(u + (i + 0.5) / 4 - 0.5, v + (j + 0.5) / 4 - 0.5);
+          for (int j = 0; j < 4; ++j)
+            sum += level(u + (i + 0.5) / 4 - 0.5, v + (j + 0.5) / 4 - 0.5);
         }
         const double grey = gain * sum / 16.0 + offset + (noise > 0.0 ? sensor(random) : 0.0);
         image.set(u, v, static_cast<std::uint8_t>(std::clamp(std::lround(grey), 0L, 255L)));

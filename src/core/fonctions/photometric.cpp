@@ -110,9 +110,8 @@ std::optional<double> sampleGrey(const GreyImage& image, double u, double v) {
       column.first + 2 >= image.width()) {
     return std::nullopt;
   }
-  return cubicCombine(row, column, [&image](int r, int c) {
-    return static_cast<double>(image.at(r, c));
-  });
+  return cubicCombine(row, column,
+                      [&image](int r, int c) { return static_cast<double>(image.at(r, c)); });
 }
 
 // A bicubic sample of a pyramid level and its slopes along rows and columns.
@@ -252,8 +251,12 @@ DisparityPlane planeOf(const Parameters& p, const Frame& frame) {
 
 Parameters parametersOf(const DisparityPlane& plane, const Frame& frame, double gain,
                         double offset) {
-  return {plane.at(frame.centreU, frame.centreV), plane.b * frame.scale, plane.c * frame.scale,
-          plane.e, gain, offset};
+  return {plane.at(frame.centreU, frame.centreV),
+          plane.b * frame.scale,
+          plane.c * frame.scale,
+          plane.e,
+          gain,
+          offset};
 }
 
 // Least-squares plane d(u, v) through weighted points; false when they do not determine one.
@@ -347,11 +350,11 @@ struct LevelPixel {
 // What one pass over a level's pixels gives at given parameters.
 struct Pass {
   int used = 0;
-  double weightedSquares = 0;  // sum of w r^2
-  Matrix6 normal{};            // J^T W J
-  Matrix6 spread{};            // sum of (w r)^2 J J^T, the meat of the sandwich covariance
-  Vector6 gradient{};          // J^T W r
-  CorrelationSums sums;        // left and right grey levels of the pixels used
+  double weightedSquares = 0;     // sum of w r^2
+  Matrix6 normal{};               // J^T W J
+  Matrix6 spread{};               // sum of (w r)^2 J J^T, the meat of the sandwich covariance
+  Vector6 gradient{};             // J^T W r
+  CorrelationSums sums;           // left and right grey levels of the pixels used
   std::vector<float> pixelCosts;  // per pixel of the level, NaN where unused
   // Over the pixels used both here and in the reference pass: the two costs.
   double sharedCost = 0.0;
@@ -407,8 +410,8 @@ class LevelFit {
     if (sums.n < 2.0) return;
     const double varianceRight = sums.xx - sums.x * sums.x / sums.n;
     const double varianceLeft = sums.yy - sums.y * sums.y / sums.n;
-    p[4] = varianceRight > 0.0 && varianceLeft > 0.0 ? std::sqrt(varianceLeft / varianceRight)
-                                                      : 1.0;
+    p[4] =
+        varianceRight > 0.0 && varianceLeft > 0.0 ? std::sqrt(varianceLeft / varianceRight) : 1.0;
     p[5] = (sums.y - p[4] * sums.x) / sums.n;
   }
 
@@ -426,8 +429,12 @@ class LevelFit {
       if (!rightPosition(pixel, p, u, v) || !sampleWithSlopes(right_, u, v, sample)) continue;
       const double r = p[4] * sample.value + p[5] - pixel.grey;
       const double alongV = -p[4] * sample.alongV / scale_;
-      const Vector6 j{alongV,           alongV * pixel.centredU, alongV * pixel.centredV,
-                      p[4] * sample.alongU / scale_, sample.value, 1.0};
+      const Vector6 j{alongV,
+                      alongV * pixel.centredU,
+                      alongV * pixel.centredV,
+                      p[4] * sample.alongU / scale_,
+                      sample.value,
+                      1.0};
       const double magnitude = std::fabs(r);
       const double w = magnitude <= huberThreshold ? 1.0 : huberThreshold / magnitude;
       const double cost = magnitude <= huberThreshold
@@ -458,7 +465,6 @@ class LevelFit {
     }
     return result;
   }
-
 
  private:
   const PyramidImage& right_;
@@ -525,8 +531,7 @@ Descent descend(const LevelFit& fit, Parameters& p, double tolerance, double hub
 
 // Left pixels of a level are looked for only in the polygon's box.
 std::vector<LevelPixel> levelPixelsInBox(const PyramidImage& left, const InsetMap& leftInset,
-                                         const PolygonShape& shape, int level,
-                                         const Frame& frame) {
+                                         const PolygonShape& shape, int level, const Frame& frame) {
   const int scale = 1 << level;
   const double half = (scale - 1.0) / 2.0;
   const int firstRow = std::max(0, static_cast<int>(std::floor((shape.box.minU - half) / scale)));
@@ -542,8 +547,8 @@ std::vector<LevelPixel> levelPixelsInBox(const PyramidImage& left, const InsetMa
     for (int c = firstColumn; c <= lastColumn; ++c) {
       const double v = scale * c + half;
       if (leftInset.depth(u, v) < kInset + half) continue;
-      pixels.push_back({(u - frame.centreU) / frame.scale, (v - frame.centreV) / frame.scale, u,
-                        v, left.at(r, c)});
+      pixels.push_back({(u - frame.centreU) / frame.scale, (v - frame.centreV) / frame.scale, u, v,
+                        left.at(r, c)});
     }
   }
   return pixels;
@@ -562,18 +567,16 @@ double displacementLength(double du, double dv) { return std::sqrt(du * du + dv 
 
 // Largest difference between the displacement lengths of the plane and of a homography.
 double largestDisagreement(const DisparityPlane& plane, const Homography& h,
-                           std::span<const PixelPosition> pixels,
-                           std::span<const Point2> corners) {
+                           std::span<const PixelPosition> pixels, std::span<const Point2> corners) {
   double largest = 0.0;
   const auto compare = [&](double u, double v) {
     const double w = h[6] * u + h[7] * v + h[8];
     const double mappedU = (h[0] * u + h[1] * v + h[2]) / w;
     const double mappedV = (h[3] * u + h[4] * v + h[5]) / w;
     const double difference = std::fabs(displacementLength(plane.e, plane.at(u, v)) -
-                                         displacementLength(mappedU - u, mappedV - v));
-    largest = std::max(largest, std::isfinite(difference)
-                                    ? difference
-                                    : std::numeric_limits<double>::infinity());
+                                        displacementLength(mappedU - u, mappedV - v));
+    largest = std::max(
+        largest, std::isfinite(difference) ? difference : std::numeric_limits<double>::infinity());
   };
   for (const PixelPosition& pixel : spreadSample(pixels, kMaxSampledPixels)) {
     compare(pixel.u, pixel.v);
@@ -598,9 +601,8 @@ DisparityPlane startingPlane(const PhotometricInput& input, std::span<const Pixe
     }
   }
   start = PhotometricStart::Sweep;
-  const SweepResult sweep = sweepConstantDisparity(*input.left, *input.right, pixels,
-                                                   input.sweepRange.lowest,
-                                                   input.sweepRange.highest);
+  const SweepResult sweep = sweepConstantDisparity(
+      *input.left, *input.right, pixels, input.sweepRange.lowest, input.sweepRange.highest);
   DisparityPlane plane;
   plane.a = sweep.found ? sweep.disparity : 0.0;
   return plane;
@@ -627,7 +629,8 @@ std::array<double, 9> planeCovariance(const Pass& pass) {
     for (int column = 0; column < 3; ++column) {
       double sum = 0.0;
       for (int i = 0; i < 6; ++i) {
-        for (int k = 0; k < 6; ++k) sum += inverse[row][i] * pass.spread[i * 6 + k] * inverse[column][k];
+        for (int k = 0; k < 6; ++k)
+          sum += inverse[row][i] * pass.spread[i * 6 + k] * inverse[column][k];
       }
       covariance[row * 3 + column] = kSmoothingVarianceFactor * correction * sum;
     }
@@ -787,8 +790,8 @@ PhotometricEstimate estimatePhotometricPlane(const PhotometricInput& input) {
   const Frame frame = frameOf(leftShape);
   std::vector<Point2> centred;
   for (const Point2& corner : leftShape.corners) {
-    centred.push_back({(corner.v - frame.centreV) / frame.scale,
-                       (corner.u - frame.centreU) / frame.scale});
+    centred.push_back(
+        {(corner.v - frame.centreV) / frame.scale, (corner.u - frame.centreU) / frame.scale});
   }
   const DisparityPlane start = startingPlane(input, inner, frame, estimate.start);
   Parameters p = parametersOf(start, frame, 1.0, 0.0);
@@ -831,10 +834,9 @@ PhotometricEstimate estimatePhotometricPlane(const PhotometricInput& input) {
       descent.converged ? PhotometricStatus::Converged : PhotometricStatus::IterationLimit;
   fillQuality(last, frame, leftShape.corners, quality);
   if (input.robustNonLinear) {
-    quality.maxDisagreement =
-        largestDisagreement(estimate.plane, *input.robustNonLinear,
-                            leftInset.pixelsInside(0.0, input.left->height(), input.left->width()),
-                            leftShape.corners);
+    quality.maxDisagreement = largestDisagreement(
+        estimate.plane, *input.robustNonLinear,
+        leftInset.pixelsInside(0.0, input.left->height(), input.left->width()), leftShape.corners);
   }
   return estimate;
 }
@@ -858,12 +860,11 @@ std::optional<PhotometricOutcome> estimatePhotometricPlanes(const Project& proje
     input.rightShape = p < rightShapes.size() ? &rightShapes[p] : nullptr;
     input.matches = &project.results.matches[p];
     const PolygonEstimation& estimation = polygon->estimation;
-    const bool refined = !polygon->linearFailed &&
-                         estimation.robustStatus == static_cast<double>(RansacStatus::Found) &&
-                         (estimation.robustNonLinearStatus ==
-                              static_cast<double>(OptimStatus::Converged) ||
-                          estimation.robustNonLinearStatus ==
-                              static_cast<double>(OptimStatus::IterationLimit));
+    const bool refined =
+        !polygon->linearFailed &&
+        estimation.robustStatus == static_cast<double>(RansacStatus::Found) &&
+        (estimation.robustNonLinearStatus == static_cast<double>(OptimStatus::Converged) ||
+         estimation.robustNonLinearStatus == static_cast<double>(OptimStatus::IterationLimit));
     if (refined) input.robustNonLinear = polygon->robustNonLinear;
     input.startFromHomography = refined && estimation.inlierCount >= 8.0;
     input.sweepRange = project.results.matchedDisparities;

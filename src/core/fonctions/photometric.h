@@ -69,8 +69,7 @@ struct SweepResult {
 // to place a polygon copied to the other image.
 [[nodiscard]] SweepResult sweepConstantDisparity(const GreyImage& left, const GreyImage& right,
                                                  std::span<const PixelPosition> pixels,
-                                                 double lowest, double highest,
-                                                 double step = 0.5);
+                                                 double lowest, double highest, double step = 0.5);
 
 // Where the fit of one polygon starts.
 enum class PhotometricStart : std::int32_t {
@@ -103,7 +102,7 @@ class PyramidImage {
 
 struct PhotometricImages {
   PhotometricImages(const GreyImage& left, const GreyImage& right);
-  std::vector<PyramidImage> left;   // level 0 first
+  std::vector<PyramidImage> left;  // level 0 first
   std::vector<PyramidImage> right;
 };
 
@@ -125,7 +124,7 @@ struct PhotometricInput {
 // The plane, its homography and its quality figures.
 struct PhotometricEstimate {
   DisparityPlane plane;
-  double gain = 1.0;    // left grey = gain * right grey + offset
+  double gain = 1.0;  // left grey = gain * right grey + offset
   double offset = 0.0;
   PhotometricStart start = PhotometricStart::Sweep;
   Homography h{};

@@ -34,7 +34,8 @@ struct DisparitesOutcome {
 };
 
 // Writes the header and the parameter lines, computes the maps and, on completion, the line of
-// dropped samples if there were any, then the verdict of each polygon's chosen estimate. A cancelled run ends its report with "Calcul interrompu.".
+// dropped samples if there were any, then the verdict of each polygon's chosen estimate. A
+// cancelled run ends its report with "Calcul interrompu.".
 [[nodiscard]] DisparitesOutcome runDisparites(const Project& project,
                                               const DisparitesFields& fields,
                                               const DisparityParameters& parameters,

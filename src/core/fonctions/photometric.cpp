@@ -29,9 +29,10 @@ constexpr double kStepTolerance = 1e-3;
 constexpr double kCoarseStepTolerance = 0.01;
 // Pixels a sweep or a start fit looks at, spread evenly over the polygon.
 constexpr std::size_t kMaxSampledPixels = 4096;
-// Huber's constant in robust standard deviations (95 % efficiency on Gaussian noise).
-constexpr double kHuber = 1.345;
-// Least robust scale of the grey differences, so that an exact fit keeps a sane Huber threshold.
+// Tukey's biweight constant in robust standard deviations (95 % efficiency on Gaussian noise):
+// residuals beyond it, such as half-occluded pixels inside the right polygon, weigh nothing.
+constexpr double kTukey = 4.685;
+// Least robust scale of the grey differences, so that an exact fit keeps a sane Tukey threshold.
 constexpr double kMinGreyScale = 0.5;
 // The [1 2 1] smoothing makes neighbouring residuals correlated: a mean over many of them
 // varies (sum of the weights)^2 / (sum of their squares) = 16 / 6 times more per axis than
@@ -417,7 +418,7 @@ class LevelFit {
 
   // The cost, normal equations and correlation at p. With a reference pass, also the costs of
   // both over the pixels they share, so that a step is judged on one set of pixels.
-  Pass pass(const Parameters& p, double huberThreshold, const Pass* reference = nullptr,
+  Pass pass(const Parameters& p, double tukeyThreshold, const Pass* reference = nullptr,
             bool withSpread = false) const {
     Pass result;
     result.pixelCosts.assign(pixels_.size(), std::numeric_limits<float>::quiet_NaN());
@@ -435,11 +436,11 @@ class LevelFit {
                       p[4] * sample.alongU / scale_,
                       sample.value,
                       1.0};
-      const double magnitude = std::fabs(r);
-      const double w = magnitude <= huberThreshold ? 1.0 : huberThreshold / magnitude;
-      const double cost = magnitude <= huberThreshold
-                              ? 0.5 * r * r
-                              : huberThreshold * (magnitude - 0.5 * huberThreshold);
+      const double ratio = r / tukeyThreshold;
+      const double inside = 1.0 - ratio * ratio;
+      const double w = inside > 0.0 ? inside * inside : 0.0;
+      const double cost = tukeyThreshold * tukeyThreshold / 6.0 *
+                          (inside > 0.0 ? 1.0 - inside * inside * inside : 1.0);
       result.pixelCosts[k] = static_cast<float>(cost);
       if (reference != nullptr && !std::isnan(reference->pixelCosts[k])) {
         result.sharedCost += cost;
@@ -490,10 +491,10 @@ struct Descent {
   bool converged = false;
 };
 
-Descent descend(const LevelFit& fit, Parameters& p, double tolerance, double huberThreshold,
+Descent descend(const LevelFit& fit, Parameters& p, double tolerance, double tukeyThreshold,
                 std::span<const Point2> corners, int minPixels, Pass& last) {
   Descent descent;
-  last = fit.pass(p, huberThreshold);
+  last = fit.pass(p, tukeyThreshold);
   double damping = kFirstDamping;
   while (descent.iterations < kMaxIterations && last.used >= minPixels) {
     Matrix6 damped = last.normal;
@@ -508,7 +509,7 @@ Descent descend(const LevelFit& fit, Parameters& p, double tolerance, double hub
     }
     Parameters next = p;
     for (int a = 0; a < 6; ++a) next[a] += step[a];
-    Pass trial = fit.pass(next, huberThreshold, &last);
+    Pass trial = fit.pass(next, tukeyThreshold, &last);
     if (trial.used >= minPixels && trial.sharedCost <= trial.sharedReferenceCost) {
       p = next;
       last = std::move(trial);
@@ -554,13 +555,13 @@ std::vector<LevelPixel> levelPixelsInBox(const PyramidImage& left, const InsetMa
   return pixels;
 }
 
-// The robust scale of the residuals (median absolute deviation), and Huber's threshold from it.
-double huberThresholdOf(const std::vector<double>& residuals) {
+// The robust scale of the residuals (median absolute deviation), and Tukey's threshold from it.
+double tukeyThresholdOf(const std::vector<double>& residuals) {
   std::vector<double> magnitudes;
   magnitudes.reserve(residuals.size());
   const double centre = median(residuals);
   for (const double r : residuals) magnitudes.push_back(std::fabs(r - centre));
-  return kHuber * std::max(kMinGreyScale, 1.4826 * median(magnitudes));
+  return kTukey * std::max(kMinGreyScale, 1.4826 * median(magnitudes));
 }
 
 double displacementLength(double du, double dv) { return std::sqrt(du * du + dv * dv); }
@@ -601,8 +602,17 @@ DisparityPlane startingPlane(const PhotometricInput& input, std::span<const Pixe
     }
   }
   start = PhotometricStart::Sweep;
-  const SweepResult sweep = sweepConstantDisparity(
-      *input.left, *input.right, pixels, input.sweepRange.lowest, input.sweepRange.highest);
+  // Only the disparities that bring the left polygon's box onto the right one's can be right.
+  const BoundingBox& left = input.leftShape->box;
+  const BoundingBox& right = input.rightShape->box;
+  double lowest = std::max(input.sweepRange.lowest, left.minV - right.maxV);
+  double highest = std::min(input.sweepRange.highest, left.maxV - right.minV);
+  if (lowest > highest) {
+    lowest = input.sweepRange.lowest;
+    highest = input.sweepRange.highest;
+  }
+  const SweepResult sweep =
+      sweepConstantDisparity(*input.left, *input.right, pixels, lowest, highest);
   DisparityPlane plane;
   plane.a = sweep.found ? sweep.disparity : 0.0;
   return plane;
@@ -812,7 +822,7 @@ PhotometricEstimate estimatePhotometricPlane(const PhotometricInput& input) {
       fit.matchGreyLevels(p);
       greyMatched = true;
     }
-    const double threshold = huberThresholdOf(fit.residuals(p));
+    const double threshold = tukeyThresholdOf(fit.residuals(p));
     const double tolerance = level == 0 ? kStepTolerance : kCoarseStepTolerance * (1 << level);
     const int minPixels = level == 0 ? kMinPixels : kMinCoarsePixels / 2;
     const Descent levelDescent = descend(fit, p, tolerance, threshold, centred, minPixels, last);

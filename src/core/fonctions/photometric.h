@@ -131,9 +131,9 @@ struct PhotometricEstimate {
   PhotometricQuality quality;
 };
 
-// Fits the plane by a robust (Huber) Gauss-Newton / Levenberg-Marquardt descent on the grey-level
-// differences, coarse to fine over a pyramid of both images, in coordinates centred and scaled
-// on the polygon; the pixels used are re-derived at every step.
+// Fits the plane by a robust (Tukey biweight) Gauss-Newton / Levenberg-Marquardt descent on the
+// grey-level differences, coarse to fine over a pyramid of both images, in coordinates centred and
+// scaled on the polygon; the pixels used are re-derived at every step.
 [[nodiscard]] PhotometricEstimate estimatePhotometricPlane(const PhotometricInput& input);
 
 // The photometric estimates of every unlocked left polygon, in parallel; one progress step per

@@ -47,8 +47,10 @@ int runStages(const ChainOptions& options, Project& project, std::ostream& out, 
               bool showProgress) {
   ConsoleReport report(out);
   ConsoleProgress progress(err, showProgress);
-  StageContext context{
-      project, options.texts, options.outputs, report, progress, io::systemNumberFormat(), err};
+  MapCheck mapCheck;
+  StageContext context{project, options.texts, options.outputs,
+                       report,  progress,      io::systemNumberFormat(),
+                       err,     mapCheck};
   for (const Stage* stage : options.steps) {
     if (const std::optional<FieldError> refused = stage->check(context)) {
       err << refused->message << '\n';
@@ -66,6 +68,11 @@ int runStages(const ChainOptions& options, Project& project, std::ostream& out, 
   }
   if (!options.reportPath.isEmpty()) writeReportFile(options.reportPath, report);
   if (!options.saveProjectPath.isEmpty()) saveProject(options, project);
+  if (mapCheck.mapWritten && !mapCheck.doubtful.empty()) {
+    err << "Polygones sans disparité ou sans estimation fiable :\n";
+    for (const std::string& line : mapCheck.doubtful) err << "  " << line << '\n';
+    return kDoubtfulPolygons;
+  }
   return kDone;
 }
 

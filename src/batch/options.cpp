@@ -131,7 +131,8 @@ std::optional<std::variant<bool, UsageError>> takeChainOption(const QString& nam
   if (name == QStringLiteral("pfm")) return options.outputs.pfm = true;
   if (name == QStringLiteral("kitti")) return options.outputs.kitti = true;
   const bool takesValue = name == QStringLiteral("out") || name == QStringLiteral("report") ||
-                          name == QStringLiteral("steps") || name == QStringLiteral("save");
+                          name == QStringLiteral("steps") || name == QStringLiteral("save") ||
+                          name == QStringLiteral("summary");
   if (!takesValue) return std::nullopt;
   const std::optional<QString> text = reader.value(value);
   if (!text) return missingValue(name);
@@ -141,6 +142,8 @@ std::optional<std::variant<bool, UsageError>> takeChainOption(const QString& nam
     options.reportPath = *text;
   } else if (name == QStringLiteral("save")) {
     options.saveProjectPath = *text;
+  } else if (name == QStringLiteral("summary")) {
+    options.outputs.summaryPath = *text;
   } else {
     auto steps = parseSteps(*text);
     if (auto* error = std::get_if<UsageError>(&steps)) return *error;
@@ -221,7 +224,13 @@ std::string helpText() {
       "  --kitti               also write disparites.png (16-bit PNG of round(256 d), 0 where\n"
       "                        there is no disparity)\n"
       "                        --pfm and --kitti also write occlusions_fines.bmp, white where\n"
-      "                        a fine sample of a left polygon found no disparity\n"
+      "                        a fine sample of a left polygon found no disparity; --pfm\n"
+      "                        also writes incertitude.pfm, the uncertainty of each disparity\n"
+      "                        in pixels (the photometric plane's standard deviation, or for a\n"
+      "                        homography the larger of that and the difference between the\n"
+      "                        two), infinity where there is none or no photometric plane\n"
+      "  --summary FILE.json   write, per left polygon, the estimate used, its verdict\n"
+      "                        (fiable, à vérifier, rejeté), reason and quality figures\n"
       "  --report FILE         also write the report to FILE (ISO-8859-1, CR LF)\n"
       "  --save FILE.plk       write the project, with the optimised vertices, to FILE.plk\n"
       "\n"
@@ -237,8 +246,10 @@ std::string helpText() {
       "Scores are taken over the pixels known in both maps: coverage, mean absolute error,\n"
       "RMS error and the rates of pixels whose error exceeds 0.5, 1 and 2 px.\n"
       "\n"
-      "Exit status: 0 done, 2 bad arguments or field value, 3 a project, map or output file\n"
-      "cannot be read or written.\n";
+      "Exit status: 0 done, every unlocked polygon with a disparity from a reliable\n"
+      "estimate; 2 bad arguments or field value; 3 a project, map or output file cannot be\n"
+      "read or written; 4 the maps were written but some unlocked polygon has no disparity\n"
+      "or an estimate not called reliable (named on standard error).\n";
   return text;
 }
 

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <variant>
 
+#include "batch/summary.h"
 #include "core/runs/detect.h"
 #include "core/runs/disparites.h"
 #include "core/runs/estime.h"
@@ -28,10 +29,11 @@ const StageOption kMethod{"method",
                           "KIND",
                           "exact, incomplete or incomplete-from-n (incomplete-from-n)",
                           {"exact", "incomplete", "incomplete-from-n"}};
-const StageOption kHomography{"homography",
-                              "KIND",
-                              "linear, nonlinear, robust or robust-nonlinear (robust-nonlinear)",
-                              {"linear", "nonlinear", "robust", "robust-nonlinear"}};
+const StageOption kHomography{
+    "homography",
+    "KIND",
+    "linear, nonlinear, robust, robust-nonlinear or photometric (robust-nonlinear)",
+    {"linear", "nonlinear", "robust", "robust-nonlinear", "photometric"}};
 
 // The error of a check, if any.
 template <typename Parameters>
@@ -135,6 +137,20 @@ std::optional<FieldError> runEstimation(StageContext& context) {
   return std::nullopt;
 }
 
+// The summary, the uncertainty map and the polygons the exit status must name.
+void checkPolygons(StageContext& context, HomographyChoice choice, const DisparityMaps& maps) {
+  const std::vector<bool> withDisparity = polygonsWithDisparity(context.project, maps);
+  if (!context.outputs.summaryPath.isEmpty()) {
+    writeSummary(context.outputs.summaryPath, summaryJson(context.project, choice, withDisparity));
+  }
+  if (context.outputs.pfm) {
+    io::writePfm(QDir(context.outputs.folder).filePath(QStringLiteral("incertitude.pfm")),
+                 maps.map.width, maps.map.height, uncertaintyMap(context.project, choice, maps));
+  }
+  context.mapCheck.mapWritten = true;
+  context.mapCheck.doubtful = doubtfulPolygons(context.project, choice, withDisparity);
+}
+
 void writeDisparityOutputs(const StageContext& context, const DisparityMaps& maps) {
   const QDir folder(context.outputs.folder);
   io::writeDisparityFiles(folder.path(), maps);
@@ -206,7 +222,10 @@ std::optional<FieldError> runDisparities(StageContext& context) {
   const DisparitesOutcome outcome =
       runDisparites(context.project, fields, std::get<DisparityParameters>(checked), context.report,
                     context.control, context.format);
-  if (outcome.maps) writeDisparityOutputs(context, *outcome.maps);
+  if (outcome.maps) {
+    writeDisparityOutputs(context, *outcome.maps);
+    checkPolygons(context, std::get<DisparityParameters>(checked).homography, *outcome.maps);
+  }
   return std::nullopt;
 }
 

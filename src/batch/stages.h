@@ -24,6 +24,13 @@ struct OutputOptions {
   QString folder = QStringLiteral(".");
   bool pfm = false;
   bool kitti = false;
+  QString summaryPath;  // empty: no JSON summary
+};
+
+// What the disparity stage found about the polygons, for the exit status.
+struct MapCheck {
+  bool mapWritten = false;
+  std::vector<std::string> doubtful;  // polygons without a disparity or a reliable estimate
 };
 
 // What the stages of one run share.
@@ -35,6 +42,7 @@ struct StageContext {
   RunControl& control;
   NumberFormat format;
   std::ostream& warnings;  // notes for standard error
+  MapCheck& mapCheck;
 };
 
 // One option of a stage: its name, the placeholder and the help text of `--help`, and for a

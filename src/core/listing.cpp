@@ -10,9 +10,11 @@ std::size_t polygonCount(const PolygonList* polygons) {
   return polygons == nullptr ? 0 : polygons->size();
 }
 
-std::string headerText(std::size_t k, bool locked) {
-  return "    " + std::to_string(k + 1) + (locked ? " (bloqué) : " : " (libre) : ");
+std::string headerText(std::size_t k, bool locked, const std::string& note) {
+  return "    " + std::to_string(k + 1) + (locked ? " (bloqué) : " : " (libre) : ") + note;
 }
+
+const std::string kNoNote;
 
 // The one edit that turns `before` into `after`: the lines between their common beginning and
 // their common end; none when they are equal.
@@ -32,8 +34,10 @@ std::vector<ListingEdit> differingMiddle(const std::vector<std::string>& before,
 
 }  // namespace
 
-ListingChange PolygonListing::update(const PolygonList* left, const PolygonList* right) {
+ListingChange PolygonListing::update(const PolygonList* left, const PolygonList* right,
+                                     const std::vector<std::string>& leftNotes) {
   const Sides sides{left, right};
+  notes_ = leftNotes;
   if (lines_.empty()) {
     shown_ = {};
     (void)updateResized(sides);
@@ -49,8 +53,14 @@ void PolygonListing::reset() {
   shown_ = {};
 }
 
-bool PolygonListing::stillShows(const Shown& shown, const Polygone& polygon) {
-  if (shown.locked != polygon.locked || shown.coordinates.size() != 2 * polygon.sommets.size()) {
+const std::string& PolygonListing::noteOf(std::size_t side, std::size_t k) const {
+  return side == 0 && k < notes_.size() ? notes_[k] : kNoNote;
+}
+
+bool PolygonListing::stillShows(const Shown& shown, const Polygone& polygon,
+                                const std::string& note) {
+  if (shown.locked != polygon.locked || shown.coordinates.size() != 2 * polygon.sommets.size() ||
+      shown.note != note) {
     return false;
   }
   for (std::size_t i = 0; i < polygon.sommets.size(); ++i) {
@@ -62,8 +72,8 @@ bool PolygonListing::stillShows(const Shown& shown, const Polygone& polygon) {
   return true;
 }
 
-PolygonListing::Shown PolygonListing::shownOf(const Polygone& polygon) {
-  Shown shown{polygon.locked, {}};
+PolygonListing::Shown PolygonListing::shownOf(const Polygone& polygon, const std::string& note) {
+  Shown shown{polygon.locked, {}, note};
   shown.coordinates.reserve(2 * polygon.sommets.size());
   for (const Sommet* vertex : polygon.sommets) {
     shown.coordinates.push_back(vertex->U);
@@ -92,11 +102,12 @@ std::vector<ListingEdit> PolygonListing::updateInPlace(const Sides& sides) {
   for (std::size_t side = 0; side < sides.size(); ++side) {
     for (std::size_t k = 0; k < shown_[side].size(); ++k) {
       const Polygone& polygon = (*sides[side])[k];
-      if (stillShows(shown_[side][k], polygon)) continue;
+      const std::string& note = noteOf(side, k);
+      if (stillShows(shown_[side][k], polygon, note)) continue;
       const std::size_t header = headerLine(side, k);
-      replaceLine(header, headerText(k, polygon.locked), edits);
+      replaceLine(header, headerText(k, polygon.locked, note), edits);
       replaceLine(header + 1, vertexLine(polygon), edits);
-      shown_[side][k] = shownOf(polygon);
+      shown_[side][k] = shownOf(polygon, note);
     }
   }
   std::reverse(edits.begin(), edits.end());
@@ -119,15 +130,16 @@ std::vector<ListingEdit> PolygonListing::updateResized(const Sides& sides) {
     if (side == 1) next.insert(next.end(), {" ", "Image droite :"});
     for (std::size_t k = 0; k < polygonCount(sides[side]); ++k) {
       const Polygone& polygon = (*sides[side])[k];
-      if (k < shown_[side].size() && stillShows(shown_[side][k], polygon)) {
+      const std::string& note = noteOf(side, k);
+      if (k < shown_[side].size() && stillShows(shown_[side][k], polygon, note)) {
         const std::size_t header = headerLine(side, k);
         next.push_back(lines_[header]);
         next.push_back(lines_[header + 1]);
         nextShown[side].push_back(std::move(shown_[side][k]));
       } else {
-        next.push_back(headerText(k, polygon.locked));
+        next.push_back(headerText(k, polygon.locked, note));
         next.push_back(vertexLine(polygon));
-        nextShown[side].push_back(shownOf(polygon));
+        nextShown[side].push_back(shownOf(polygon, note));
       }
     }
   }

@@ -38,8 +38,11 @@ class PolygonListing {
  public:
   explicit PolygonListing(NumberFormat format) : format_(format) {}
 
-  // Brings the lines up to date with both lists (null when no project is open).
-  ListingChange update(const PolygonList* left, const PolygonList* right);
+  // Brings the lines up to date with both lists (null when no project is open). `leftNotes`,
+  // when it has an entry for a left polygon, is written after its header (the verdict on its
+  // estimate).
+  ListingChange update(const PolygonList* left, const PolygonList* right,
+                       const std::vector<std::string>& leftNotes = {});
   [[nodiscard]] const std::vector<std::string>& lines() const { return lines_; }
   // Forgets the lines: the next update gives the whole text.
   void reset();
@@ -49,11 +52,14 @@ class PolygonListing {
   struct Shown {
     bool locked = false;
     std::vector<double> coordinates;  // U and V of each element in turn
+    std::string note;
   };
   using Sides = std::array<const PolygonList*, 2>;
 
-  [[nodiscard]] static bool stillShows(const Shown& shown, const Polygone& polygon);
-  [[nodiscard]] static Shown shownOf(const Polygone& polygon);
+  [[nodiscard]] static bool stillShows(const Shown& shown, const Polygone& polygon,
+                                       const std::string& note);
+  [[nodiscard]] static Shown shownOf(const Polygone& polygon, const std::string& note);
+  [[nodiscard]] const std::string& noteOf(std::size_t side, std::size_t k) const;
   [[nodiscard]] std::string vertexLine(const Polygone& polygon) const;
   [[nodiscard]] std::size_t headerLine(std::size_t side, std::size_t k) const;
   [[nodiscard]] std::vector<ListingEdit> updateInPlace(const Sides& sides);
@@ -61,6 +67,7 @@ class PolygonListing {
   void replaceLine(std::size_t line, std::string text, std::vector<ListingEdit>& edits);
 
   NumberFormat format_;
+  std::vector<std::string> notes_;  // of the update under way, left polygons
   std::vector<std::string> lines_;
   std::array<std::vector<Shown>, 2> shown_;
 };

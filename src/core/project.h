@@ -1,7 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +41,49 @@ struct PolygonEstimation {
   double robustNonLinearStatus = 0.0;
 };
 
+// Disparities (left column minus right column) that the matching searched: its columns right
+// and left of each point. The initialisers are the matching dialog's defaults.
+struct DisparityRange {
+  double lowest = -10.0;
+  double highest = 30.0;
+};
+
+// How the photometric fit of a polygon ended.
+enum class PhotometricStatus : std::int32_t {
+  Converged = 0,        // the last steps moved the plane by less than the tolerance
+  IterationLimit = -3,  // stopped at the iteration limit; the plane is the last one reached
+  TooFewPixels = -4,    // too few pixels both views see: no plane
+};
+
+// Quality figures of a polygon's photometric disparity plane.
+struct PhotometricQuality {
+  PhotometricStatus status = PhotometricStatus::TooFewPixels;
+  std::int32_t pixelsUsed = 0;  // at the finest level, in the last step
+  std::int32_t iterations = 0;  // over all levels
+  double residualGrey = 0.0;    // robust scale of the grey-level differences
+  double correlation = 0.0;     // zero-mean normalised correlation of the aligned pixels
+  double disparitySd = std::numeric_limits<double>::infinity();  // largest over the polygon
+  // Largest difference of the disparities (displacement lengths) of the plane and of the robust
+  // non-linear homography over the polygon, when that homography exists.
+  std::optional<double> maxDisagreement;
+  // The disparity a + b u + c v is fitted as a' + b' (u - centreU) / scale + c' (v - centreV) /
+  // scale; covariance of (a', b', c'), row-major.
+  double centreU = 0.0;
+  double centreV = 0.0;
+  double scale = 1.0;
+  std::array<double, 9> covariance{};
+
+  // Standard deviation of the plane's disparity at (u, v).
+  [[nodiscard]] double disparitySdAt(double u, double v) const {
+    const std::array<double, 3> j{1.0, (u - centreU) / scale, (v - centreV) / scale};
+    double variance = 0.0;
+    for (std::size_t r = 0; r < 3; ++r) {
+      for (std::size_t c = 0; c < 3; ++c) variance += j[r] * covariance[3 * r + c] * j[c];
+    }
+    return std::sqrt(std::max(variance, 0.0));
+  }
+};
+
 // Results of the tools, one entry per left polygon (by position in the left list), and the
 // three stage flags that chain detection, matching and estimation.
 struct ToolResults {
@@ -55,6 +102,13 @@ struct ToolResults {
   std::vector<std::uint64_t> detectedFrom;
   std::vector<std::uint64_t> matchedFrom;
   std::vector<std::uint64_t> estimatedFrom;
+  // The fifth estimate, computed by the estimation run when the project has its images.
+  std::vector<Homography> photometricHomographies;
+  std::vector<PhotometricQuality> photometricQualities;
+  DisparityRange matchedDisparities;  // set by the matching run
+  // The estimate whose verdicts the windows show: the last disparity run's choice (index of the
+  // dialog's radio item), "Robuste + non linéaire" until then.
+  std::int32_t verdictEstimate = 3;
   bool pointsDetected = false;
   bool pointsMatched = false;
   bool homographiesEstimated = false;

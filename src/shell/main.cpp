@@ -21,6 +21,7 @@
 #include <QUndoStack>
 
 #include "core/fonctions/gradient.h"
+#include "core/verdict.h"
 #include "io/io_error.h"
 #include "io/project_file.h"
 #include "io/project_opening.h"
@@ -515,11 +516,27 @@ void TFMain::listPolygons() {
   QMetaObject::invokeMethod(this, &TFMain::refreshListing, Qt::QueuedConnection);
 }
 
+// After an estimation, each left polygon's verdict on the estimate the windows show.
+std::vector<std::string> TFMain::verdictNotes() const {
+  std::vector<std::string> notes;
+  if (!project_ || !project_->results.homographiesEstimated) return notes;
+  const auto choice = static_cast<HomographyChoice>(project_->results.verdictEstimate);
+  for (std::size_t p = 0; p < project_->left.polygons.size(); ++p) {
+    const auto verdict = judgePolygon(project_->results, p, choice, format_);
+    notes.push_back(!verdict                  ? std::string()
+                    : verdict->reason.empty() ? std::string(verdictName(verdict->verdict))
+                                              : std::string(verdictName(verdict->verdict)) + " (" +
+                                                    verdict->reason + ")");
+  }
+  return notes;
+}
+
 void TFMain::refreshListing() {
   if (!listingPending_) return;
   listingPending_ = false;
-  const ListingChange change = listing_.update(project_ ? &project_->left.polygons : nullptr,
-                                               project_ ? &project_->right.polygons : nullptr);
+  const ListingChange change =
+      listing_.update(project_ ? &project_->left.polygons : nullptr,
+                      project_ ? &project_->right.polygons : nullptr, verdictNotes());
   showListingChange(*Memo1, change, listing_.lines());
 }
 

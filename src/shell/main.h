@@ -169,6 +169,7 @@ class TFMain final : public QMainWindow,
   void clearVertices(ImageSide& side, TFImage& window, const QString& what, ResultsEffect effect);
   void toggleLock(PolygonList& polygons);
   void refreshListing();
+  [[nodiscard]] std::vector<std::string> verdictNotes() const;
   [[nodiscard]] io::ProjectFileData projectFileData() const;
   [[nodiscard]] RecoveryHost recoveryHost();
   void restorePolygons(const io::ProjectFileData& copy);

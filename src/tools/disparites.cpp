@@ -48,7 +48,8 @@ void TFDisparites::createRadioGroup() {
   auto* column = new QVBoxLayout(group);
   homographyButtons_ = new QButtonGroup(group);
   const QStringList items{QStringLiteral("Linéaire"), QStringLiteral("Non linéaire"),
-                          QStringLiteral("Robuste"), QStringLiteral("Robuste + non linéaire")};
+                          QStringLiteral("Robuste"), QStringLiteral("Robuste + non linéaire"),
+                          QStringLiteral("Photométrique")};
   for (int i = 0; i < items.size(); ++i) {
     auto* button = new QRadioButton(items[i], group);
     homographyButtons_->addButton(button, i);
@@ -74,6 +75,10 @@ void TFDisparites::Button1Click() {
       runDisparites(*project, fields, std::get<DisparityParameters>(checked), report, progress,
                     host_.numberFormat());
   if (outcome.status == RunStatus::Cancelled) return;
+  // The windows show the verdicts on the estimate just used.
+  project->results.verdictEstimate = fields.homographyIndex;
+  host_.redrawImages();
+  host_.listPolygons();
   try {
     io::writeDisparityFiles(QDir::currentPath(), *outcome.maps);
   } catch (const io::IoError& error) {

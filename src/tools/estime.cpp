@@ -66,6 +66,7 @@ void TFEstime::Button1Click() {
   const RunStatus status = runEstime(*project, fields, std::get<EstimationParameters>(checked),
                                      report, progress, host_.numberFormat());
   host_.redrawImages();
+  host_.listPolygons();
   if (status == RunStatus::Completed) accept();
 }
 

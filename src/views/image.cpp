@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/fonctions/geometry.h"
+#include "core/verdict.h"
 #include "io/image_io.h"
 #include "ui/placement.h"
 #include "ui/prompts.h"
@@ -116,6 +117,18 @@ QPen thinPen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine) {
   QPen pen(colour);
   pen.setWidth(1);
   pen.setStyle(style);
+  return pen;
+}
+
+// Behind the outline of a polygon whose estimate is to be checked (orange) or rejected (red), a
+// wide band of that colour; none for a reliable one or before the estimation.
+std::optional<QPen> verdictBand(const ToolResults& results, std::size_t k) {
+  if (!results.homographiesEstimated) return std::nullopt;
+  const auto choice = static_cast<HomographyChoice>(results.verdictEstimate);
+  const std::optional<PolygonVerdict> verdict = judgePolygon(results, k, choice, NumberFormat{});
+  if (!verdict || verdict->verdict == Verdict::Reliable) return std::nullopt;
+  QPen pen(verdict->verdict == Verdict::Rejected ? QColor(230, 0, 0) : QColor(255, 150, 0));
+  pen.setWidth(5);
   return pen;
 }
 
@@ -423,13 +436,17 @@ void TFImage::drawOutline(QPainter& painter, const Polygone& polygon) const {
 }
 
 // Outlines as open polylines (a closed polygon repeats its first vertex), dashed when locked, in
-// the colour of the polygon's pair, with a cross with a free centre on every vertex in the
-// visible range and the polygon's number inside a closed one.
+// the colour of the polygon's pair over the band of its verdict, with a cross with a free centre on
+// every vertex in the visible range and the polygon's number inside a closed one.
 void TFImage::drawPolygons(QPainter& painter) {
   for (std::size_t k = 0; k < side_.polygons.size(); ++k) {
     const Polygone& polygon = side_.polygons[k];
     if (!meetsView(polygon)) continue;
     const QColor colour = pairColour(k);
+    if (const std::optional<QPen> band = verdictBand(results_, k)) {
+      painter.setPen(*band);
+      drawOutline(painter, polygon);
+    }
     painter.setPen(thinPen(colour, polygon.locked ? Qt::DashLine : Qt::SolidLine));
     drawOutline(painter, polygon);
     painter.setPen(thinPen(colour));

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <cmath>
 #include <map>
@@ -228,6 +231,83 @@ TEST(Chain, AFullDiskKeepsEveryFormerFile) {
   for (const auto& [name, bytes] : former) {
     EXPECT_EQ(bytesOf(dir.filePath(name)), bytes) << name.toStdString();
   }
+}
+
+// A second pair of polygons on a flat grey band beside the textured one: no point to match and
+// nothing to align there, so the maps are written but that polygon gets no disparity from the
+// default estimate nor a reliable one from the photometric plane.
+TEST(Chain, APolygonWithoutDisparityOrReliableEstimateIsNamedWithExitFour) {
+  QTemporaryDir folder;
+  const QDir dir(folder.path());
+  const Texture texture;
+  constexpr int kFlatFrom = 172;
+  const auto flatBeyond = [&](int v, double level) { return v >= kFlatFrom ? 100.0 : level; };
+  ASSERT_TRUE(greyImage([&](int u, int v) {
+                return flatBeyond(v, texture.at(u, v));
+              }).save(dir.filePath(QStringLiteral("l.bmp")), "BMP"));
+  ASSERT_TRUE(greyImage([&](int u, int v) {
+                return flatBeyond(v + 12, texture.at(u, leftColumn(u, v)));
+              }).save(dir.filePath(QStringLiteral("r.bmp")), "BMP"));
+  io::ProjectFileData data;
+  data.leftImagePath = "l.bmp";
+  data.rightImagePath = "r.bmp";
+  data.left = quadrilateral({{20.3, 30.2}, {20.3, 150.4}, {115.7, 150.4}, {115.7, 30.2}});
+  const PolygonListRecord flatLeft = quadrilateral({{20, 180}, {20, 196}, {115, 196}, {115, 180}});
+  const PolygonListRecord flatRight = quadrilateral({{20, 168}, {20, 184}, {115, 184}, {115, 168}});
+  const auto right = [](double u, double v) { return std::pair{u, v - disparity(u, v)}; };
+  data.right = quadrilateral(
+      {right(17.3, 25.2), right(17.3, 155.4), right(118.7, 155.4), right(118.7, 25.2)});
+  for (auto* list : {&data.left, &data.right}) {
+    const PolygonListRecord& flat = list == &data.left ? flatLeft : flatRight;
+    const auto offset = static_cast<std::int32_t>(list->vertices.size());
+    list->vertices.insert(list->vertices.end(), flat.vertices.begin(), flat.vertices.end());
+    list->polygons.push_back({offset, offset + 1, offset + 2, offset + 3, offset});
+  }
+  io::writeProjectFile(dir.filePath(QStringLiteral("p.plk")), data, NumberFormat{});
+
+  const auto runWith = [&](const QString& homography, std::ostringstream& err) {
+    std::ostringstream out;
+    return runBatch({dir.filePath(QStringLiteral("p.plk")), QStringLiteral("--pfm"),
+                     QStringLiteral("--homography"), homography, QStringLiteral("--summary"),
+                     dir.filePath(QStringLiteral("summary.json")), QStringLiteral("--out"),
+                     dir.filePath(QStringLiteral("out"))},
+                    out, err, false);
+  };
+  std::ostringstream defaultErr;
+  ASSERT_EQ(runWith(QStringLiteral("robust-nonlinear"), defaultErr), kDoubtfulPolygons)
+      << defaultErr.str();
+  EXPECT_NE(defaultErr.str().find("Polygone 2 : pas de disparité"), std::string::npos)
+      << defaultErr.str();
+  EXPECT_EQ(defaultErr.str().find("Polygone 1"), std::string::npos) << defaultErr.str();
+  QFile summary(dir.filePath(QStringLiteral("summary.json")));
+  ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
+  const QJsonArray polygons =
+      QJsonDocument::fromJson(summary.readAll()).object()[QStringLiteral("polygons")].toArray();
+  ASSERT_EQ(polygons.size(), 2);
+  EXPECT_EQ(polygons[0][QStringLiteral("verdict")].toString(), QStringLiteral("fiable"));
+  EXPECT_EQ(polygons[0][QStringLiteral("estimate")].toString(), QStringLiteral("robust-nonlinear"));
+  EXPECT_LT(polygons[0][QStringLiteral("max_disagreement_px")].toDouble(), 0.05);
+  EXPECT_EQ(polygons[1][QStringLiteral("verdict")].toString(), QStringLiteral("rejeté"));
+  EXPECT_EQ(polygons[1][QStringLiteral("matches")].toInt(), 0);
+  const DisparityField uncertainty =
+      io::readDisparityMap(dir.filePath(QStringLiteral("out/incertitude.pfm")));
+  EXPECT_LT(uncertainty.values[static_cast<std::size_t>(60) * kWidth + 90], 0.05);
+  EXPECT_TRUE(std::isinf(uncertainty.values[static_cast<std::size_t>(60) * kWidth + 188]));
+
+  std::ostringstream photometricErr;
+  ASSERT_EQ(runWith(QStringLiteral("photometric"), photometricErr), kDoubtfulPolygons);
+  EXPECT_NE(photometricErr.str().find("Polygone 2 : "), std::string::npos) << photometricErr.str();
+  EXPECT_EQ(photometricErr.str().find("Polygone 1"), std::string::npos) << photometricErr.str();
+  const DisparityField map =
+      io::readDisparityMap(dir.filePath(QStringLiteral("out/disparites.pfm")));
+  double largest = 0.0;
+  for (int u = 25; u <= 110; ++u) {
+    for (int v = 35; v <= 145; ++v) {
+      const double d = map.values[static_cast<std::size_t>(u) * kWidth + v];
+      largest = std::max(largest, std::fabs(d - disparity(u, v)));
+    }
+  }
+  EXPECT_LT(largest, 0.02);
 }
 
 }  // namespace

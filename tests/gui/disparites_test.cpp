@@ -70,9 +70,9 @@ TEST_F(DisparitesTest, DefaultsAndHomographyChoices) {
     items << button->text();
     if (button->isChecked()) checked = button->text();
   }
-  EXPECT_EQ(items,
-            (QStringList{QStringLiteral("Linéaire"), QStringLiteral("Non linéaire"),
-                         QStringLiteral("Robuste"), QStringLiteral("Robuste + non linéaire")}));
+  EXPECT_EQ(items, (QStringList{QStringLiteral("Linéaire"), QStringLiteral("Non linéaire"),
+                                QStringLiteral("Robuste"), QStringLiteral("Robuste + non linéaire"),
+                                QStringLiteral("Photométrique")}));
   EXPECT_EQ(checked, QStringLiteral("Robuste + non linéaire"));
 }
 

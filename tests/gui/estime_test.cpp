@@ -100,5 +100,21 @@ TEST_F(EstimeTest, RunFillsTheTablesWritesTheReportAndCloses) {
   EXPECT_EQ(lines[11], QStringLiteral(" "));
 }
 
+// The listing follows the run: the triangle's six matches, a little off the translation so that
+// the fit is not exact, are all inliers, too few for the default estimate to be called reliable,
+// and the verdict shows beside the polygon's number.
+TEST_F(EstimeTest, TheListingShowsEachPolygonsVerdictAfterTheRun) {
+  matchTheTriangle();
+  const double offsets[6] = {0.03, -0.02, 0.01, -0.03, 0.02, -0.01};
+  InterestPointList& matches = main().project()->results.matches[0];
+  for (std::size_t i = 0; i < matches.size(); ++i) matches[i].v += offsets[i];
+  dialog->show();
+  edit("Edit2")->setText(QStringLiteral("0.01"));
+  start();
+  EXPECT_TRUE(
+      listing().contains(QStringLiteral("    1 (libre) : à vérifier (6 inliers, moins de 8)\n")))
+      << listing().toStdString();
+}
+
 }  // namespace
 }  // namespace plk::test

@@ -7,6 +7,7 @@
 
 #include "core/fonctions/polygon_scan.h"
 #include "core/parallel.h"
+#include "core/verdict.h"
 
 namespace plk {
 
@@ -38,7 +39,8 @@ Scene sceneOf(const Project& project, const DisparityParameters& parameters) {
   }
   scene.table = &homographyTable(project.results, parameters.homography);
   for (std::size_t i = 0; i < project.left.polygons.size(); ++i) {
-    scene.mapped.push_back(!project.left.polygons[i].locked && i < scene.table->size());
+    scene.mapped.push_back(!project.left.polygons[i].locked && i < scene.table->size() &&
+                           !isRejected(project.results, i, parameters.homography));
   }
   scene.factor = parameters.factor;
   scene.height = project.imageHeight;
@@ -288,6 +290,8 @@ const std::vector<Homography>& homographyTable(const ToolResults& results,
       return results.nonLinearHomographies;
     case HomographyChoice::Robust:
       return results.robustHomographies;
+    case HomographyChoice::Photometric:
+      return results.photometricHomographies;
     case HomographyChoice::RobustNonLinear:
       break;
   }

@@ -52,12 +52,13 @@ struct ColourImage {
   }
 };
 
-// The four homography tables, in the order of the dialog's radio group.
+// The five homography tables, in the order of the dialog's radio group.
 enum class HomographyChoice : std::int32_t {
   Linear = 0,
   NonLinear = 1,
   Robust = 2,
-  RobustNonLinear = 3
+  RobustNonLinear = 3,
+  Photometric = 4
 };
 
 [[nodiscard]] const std::vector<Homography>& homographyTable(const ToolResults& results,
@@ -92,7 +93,8 @@ struct DisparityMaps {
   std::int64_t droppedSamples = 0;  // samples whose E reached kEncodedLimit, written as none
 };
 
-// The fine map of the left polygons mapped through the chosen homographies, then the vote of the
+// The fine map of the left polygons mapped through the chosen homographies (none for a polygon
+// whose estimate is rejected), then the vote of the
 // fine samples of each pixel. Changes nothing in the project; reports each block of rows to
 // `control` and gives nothing when it asks to stop. The factor and multipliers must be
 // validated first (factor >= 1, multipliers >= 0).

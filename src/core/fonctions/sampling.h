@@ -21,6 +21,13 @@ namespace plk {
           (x - 1.0) * x * x};
 }
 
+// Derivatives of cubicWeights with respect to x, same scaling: the slope of the interpolated
+// signal is their weighted sum divided by 2, as the value is.
+[[nodiscard]] inline std::array<double, 4> cubicWeightSlopes(double x) {
+  return {(4.0 - 3.0 * x) * x - 1.0, (9.0 * x - 10.0) * x, (8.0 - 9.0 * x) * x + 1.0,
+          (3.0 * x - 2.0) * x};
+}
+
 // Where a bicubic sample reads: the neighbourhood's top-left-but-one pixel and the weights.
 struct CubicTap {
   int first = 0;  // floor of the coordinate

@@ -5,14 +5,27 @@
 #include <string_view>
 
 #include "core/freshness.h"
+#include "core/verdict.h"
 
 namespace plk {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kChoiceNames{
+constexpr std::array<std::string_view, 5> kChoiceNames{
     "estimation linéaire", "estimation non linéaire", "estimation robuste",
-    "estimation robuste non linéaire"};
+    "estimation robuste non linéaire", "estimation photométrique"};
+
+// One line per unlocked left polygon that has a verdict on the chosen estimate.
+void appendVerdicts(ReportSink& report, const Project& project, HomographyChoice choice,
+                    NumberFormat format) {
+  const PolygonList& polygons = project.left.polygons;
+  for (std::size_t p = 0; p < polygons.size(); ++p) {
+    if (polygons[p].locked) continue;
+    if (const auto verdict = judgePolygon(project.results, p, choice, format)) {
+      report.appendLine(verdictLine(p, polygons.size(), *verdict));
+    }
+  }
+}
 
 // A non-negative integer, or nothing.
 std::optional<std::int32_t> parseCount(std::string_view text) {
@@ -89,6 +102,7 @@ DisparitesOutcome runDisparites(const Project& project, const DisparitesFields& 
         "  Échantillons sans disparité, valeur codée trop grande pour trois octets : " +
         std::to_string(maps->droppedSamples));
   }
+  appendVerdicts(report, project, parameters.homography, format);
   return {RunStatus::Completed, std::move(maps)};
 }
 

@@ -19,6 +19,7 @@ struct DisparitesFields {
   std::string rgbMultiplier = "1000";  // Edit2 "Coefficient multiplicatif pour les cartes RVB :"
   std::string greyMultiplier = "8";    // Edit3 "... pour la carte en niveaux de gris :"
   std::int32_t homographyIndex = 3;    // RadioGroup1 "Homographie", "Robuste + non linéaire"
+                                       // (4: "estimation photométrique")
 };
 
 // The preconditions and fields in the dialog's order: homographies estimated, then the factor
@@ -36,7 +37,8 @@ struct DisparitesOutcome {
 };
 
 // Writes the header and the parameter lines, computes the maps and, on completion, the line of
-// dropped samples if there were any. A cancelled run ends its report with "Calcul interrompu.".
+// dropped samples if there were any, then the verdict of each polygon's chosen estimate. A
+// cancelled run ends its report with "Calcul interrompu.".
 [[nodiscard]] DisparitesOutcome runDisparites(const Project& project,
                                               const DisparitesFields& fields,
                                               const DisparityParameters& parameters,

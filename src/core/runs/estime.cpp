@@ -1,11 +1,13 @@
 #include "core/runs/estime.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/fonctions/photometric.h"
 #include "core/freshness.h"
 #include "core/vision.h"
 #include "numeric/optim.h"
@@ -111,6 +113,62 @@ void appendPolygon(ReportSink& report, const ToolResults& results, std::size_t p
   report.appendLine(" ");
 }
 
+// "a + b·U + c·V" with the signs of b and c written as such.
+std::string planeText(const DisparityPlane& plane, NumberFormat format) {
+  const auto term = [&](double value, const char* variable) {
+    return (value < 0.0 ? " - " : " + ") + formatGeneral(std::fabs(value), format) + variable;
+  };
+  return formatGeneral(plane.a, format) + term(plane.b, "·U") + term(plane.c, "·V");
+}
+
+std::string_view photometricStatusLine(PhotometricStatus status) {
+  switch (status) {
+    case PhotometricStatus::Converged:
+      return "        ******** Convergence ! ***********";
+    case PhotometricStatus::IterationLimit:
+      return "        ******** Non convergence ! ********";
+    case PhotometricStatus::TooFewPixels:
+      break;
+  }
+  return "        ******** Pas assez de pixels vus dans les deux images ! ********";
+}
+
+// The fifth estimate's lines, after the polygon's four: the plane, its matrix, its figures.
+void appendPhotometric(ReportSink& report, const ToolResults& results, std::size_t p,
+                       NumberFormat format) {
+  const Homography& h = results.photometricHomographies[p];
+  const PhotometricQuality& quality = results.photometricQualities[p];
+  const DisparityPlane plane{-h[5], -h[3], 1.0 - h[4], h[2]};
+  const bool fitted = quality.status != PhotometricStatus::TooFewPixels;
+  report.appendLine("        Estimation photométrique : d = " +
+                    (fitted ? planeText(plane, format) : std::string("?")));
+  report.appendLine(matrixEntry(h, format));
+  report.appendLine(" ");
+  report.appendLine("        pixels utilisés : " + std::to_string(quality.pixelsUsed));
+  report.appendLine("        itérations : " + std::to_string(quality.iterations));
+  report.appendLine(photometricStatusLine(quality.status));
+  if (fitted) {
+    report.appendLine("        décalage vertical : " + formatGeneral(plane.e, format));
+    report.appendLine("        résidu robuste (niveaux de gris) : " +
+                      formatGeneral(quality.residualGrey, format));
+    report.appendLine("        corrélation des pixels alignés : " +
+                      formatGeneral(quality.correlation, format));
+    report.appendLine("        écart type maximal de la disparité : " +
+                      formatGeneral(quality.disparitySd, format));
+    if (quality.maxDisagreement) {
+      report.appendLine("        écart maximal avec l'estimation non linéaire robuste : " +
+                        formatGeneral(*quality.maxDisagreement, format));
+    }
+  }
+  report.appendLine(" ");
+}
+
+bool hasBothImages(const Project& project) {
+  return !project.left.image.empty() && !project.right.image.empty() &&
+         project.left.image.width() == project.right.image.width() &&
+         project.left.image.height() == project.right.image.height();
+}
+
 std::vector<bool> lockedFlags(const PolygonList& polygons) {
   std::vector<bool> locked(polygons.size());
   for (std::size_t p = 0; p < polygons.size(); ++p) locked[p] = polygons[p].locked;
@@ -156,7 +214,9 @@ void appendEstimationReport(ReportSink& report, const Project& project, NumberFo
   const std::size_t reported =
       std::min({polygons.size(), results.linearHomographies.size(), results.matches.size()});
   for (std::size_t p = 0; p < reported; ++p) {
-    if (!polygons[p].locked) appendPolygon(report, results, p, polygons.size(), format);
+    if (polygons[p].locked) continue;
+    appendPolygon(report, results, p, polygons.size(), format);
+    if (p < results.photometricQualities.size()) appendPhotometric(report, results, p, format);
   }
 }
 
@@ -173,12 +233,18 @@ RunStatus runEstime(Project& project, const EstimeFields& fields,
   const PolygonList& polygons = project.left.polygons;
   const std::optional<EstimationOutcome> outcome = estimateHomographies(
       project.results.matches, lockedFlags(polygons), parameters, generator, control);
-  if (!outcome) {
+  // The photometric planes need both images; without them the run gives the four estimates only.
+  std::optional<PhotometricOutcome> photometric;
+  if (outcome && hasBothImages(project)) {
+    photometric = estimatePhotometricPlanes(project, *outcome, control);
+  }
+  if (!outcome || (hasBothImages(project) && !photometric)) {
     generator.setSeed(seed);
     appendEnding(report, RunStatus::Cancelled);
     return RunStatus::Cancelled;
   }
   applyEstimation(*outcome, project.results);
+  if (photometric) applyPhotometric(*photometric, project.results);
   recordFingerprints(project.results.estimatedFrom, project, ResultInputs::BothOutlines);
   appendEstimationReport(report, project, format);
   appendEnding(report, RunStatus::Completed);

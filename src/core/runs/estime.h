@@ -27,14 +27,16 @@ struct EstimeFields {
 [[nodiscard]] Checked<EstimationParameters> checkEstimeFields(const EstimeFields& fields);
 
 // Writes the header, estimates every unlocked left polygon with RANSAC drawing from the
-// generator, then stores the results and writes one block per polygon. A cancelled run leaves
+// generator and, when the project has both images, fits its photometric plane; then stores the
+// results and writes one block per polygon. A cancelled run leaves
 // the project and the generator as they were.
 RunStatus runEstime(Project& project, const EstimeFields& fields,
                     const EstimationParameters& parameters, ReportSink& report, RunControl& control,
                     NumberFormat format,
                     LinearCongruentialGenerator& generator = runtimeGenerator());
 
-// One block per unlocked left polygon that has results, numbered among all left polygons.
+// One block per unlocked left polygon that has results, numbered among all left polygons; the
+// photometric lines follow the four estimates where that table has an entry.
 void appendEstimationReport(ReportSink& report, const Project& project, NumberFormat format);
 
 // The report entry of a homography: three rows of "%10.8f " values between "        [ " and

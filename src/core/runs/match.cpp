@@ -96,6 +96,8 @@ RunStatus runMatch(Project& project, const MatchFields& fields, const MatchParam
   results.matches = std::move(tables->matches);
   results.matchCounts = std::move(tables->matchCounts);
   recordFingerprints(results.matchedFrom, project, ResultInputs::BothOutlines);
+  results.matchedDisparities = {-static_cast<double>(parameters.q2),
+                                static_cast<double>(parameters.q1)};
   results.pointsMatched = true;
   results.homographiesEstimated = false;
   const std::size_t count = project.left.polygons.size();

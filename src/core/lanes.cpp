@@ -1,5 +1,7 @@
 #include "core/lanes.h"
 
+#include <initializer_list>
+
 namespace plk {
 
 bool supportsLanes(int width) {
@@ -18,6 +20,13 @@ bool supportsLanes(int width) {
     default:
       return false;
   }
+}
+
+int widestLaneWidth() {
+  for (const int width : {8, 4}) {
+    if (supportsLanes(width)) return width;
+  }
+  return 2;
 }
 
 }  // namespace plk

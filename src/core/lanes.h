@@ -14,4 +14,7 @@ using Lanes8 = double __attribute__((vector_size(64)));
 // x86-64), 4 with AVX2, 8 with AVX-512F.
 [[nodiscard]] bool supportsLanes(int width);
 
+// The widest of 8, 4 and 2 that supportsLanes.
+[[nodiscard]] int widestLaneWidth();
+
 }  // namespace plk

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "numeric/fmath.h"
 
@@ -281,33 +282,45 @@ MarquardtResult marquardt(const Objective& objective, const DerivativeRoutine& d
 
 void numericDerivatives(const Objective& objective, Vector& x, int lb, int ub, Vector& g,
                         Matrix& a) {
-  const double f0 = objective(x);
+  const BatchObjective oneAtATime = [&objective](const std::vector<Vector>& points,
+                                                 std::vector<double>& values) {
+    for (size_t k = 0; k < points.size(); ++k) values[k] = objective(points[k]);
+  };
+  batchNumericDerivatives(oneAtATime, x, lb, ub, g, a);
+}
+
+void batchNumericDerivatives(const BatchObjective& evaluate, const Vector& x, int lb, int ub,
+                             Vector& g, Matrix& a) {
   Vector h = vectorUpTo(ub);
-  Vector fm = vectorUpTo(ub);
-  Vector fp = vectorUpTo(ub);
   for (int i = lb; i <= ub; ++i) h[i] = x[i] != 0.0 ? gEta * std::fabs(x[i]) : gEta;
+  // x, then x - h_i e_i and x + h_i e_i for each i, then x + h_i e_i + h_j e_j for each i < j.
+  std::vector<Vector> points(1, x);
   for (int i = lb; i <= ub; ++i) {
-    const double xi = x[i];
-    x[i] = xi - h[i];
-    fm[i] = objective(x);
-    x[i] = xi + h[i];
-    fp[i] = objective(x);
-    x[i] = xi;
-  }
-  for (int i = lb; i <= ub; ++i) {
-    g[i] = (fp[i] - fm[i]) / (2.0 * h[i]);
-    a[i][i] = (fp[i] + fm[i] - 2.0 * f0) / (h[i] * h[i]);
+    for (const double step : {-h[i], h[i]}) {
+      points.push_back(x);
+      points.back()[i] = x[i] + step;
+    }
   }
   for (int i = lb; i <= ub; ++i) {
     for (int j = i + 1; j <= ub; ++j) {
-      const double xi = x[i];
-      const double xj = x[j];
-      x[i] = xi + h[i];
-      x[j] = xj + h[j];
-      const double fij = objective(x);
-      x[i] = xi;
-      x[j] = xj;
-      a[i][j] = (fij - fp[i] - fp[j] + f0) / (h[i] * h[j]);
+      points.push_back(x);
+      points.back()[i] = x[i] + h[i];
+      points.back()[j] = x[j] + h[j];
+    }
+  }
+  std::vector<double> values(points.size());
+  evaluate(points, values);
+  const double f0 = values[0];
+  const auto fm = [&](int i) { return values[static_cast<size_t>(2 * (i - lb) + 1)]; };
+  const auto fp = [&](int i) { return values[static_cast<size_t>(2 * (i - lb) + 2)]; };
+  for (int i = lb; i <= ub; ++i) {
+    g[i] = (fp(i) - fm(i)) / (2.0 * h[i]);
+    a[i][i] = (fp(i) + fm(i) - 2.0 * f0) / (h[i] * h[i]);
+  }
+  size_t pair = static_cast<size_t>(2 * (ub - lb + 1) + 1);
+  for (int i = lb; i <= ub; ++i) {
+    for (int j = i + 1; j <= ub; ++j) {
+      a[i][j] = (values[pair++] - fp(i) - fp(j) + f0) / (h[i] * h[j]);
       a[j][i] = a[i][j];
     }
   }

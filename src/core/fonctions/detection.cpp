@@ -366,13 +366,6 @@ RowResponder rowResponder(int laneWidth) {
   }
 }
 
-int widestLaneWidth() {
-  for (const int width : {8, 4}) {
-    if (supportsLanes(width)) return width;
-  }
-  return 2;
-}
-
 // The responses of `polygon` over `rows` and `columns`, row after row.
 void respondRows(const TensorBand& products, const PolygonIndexMap& map, std::int32_t polygon,
                  const DetectorKernels& k, int inclusionSize, Span rows, Span columns,

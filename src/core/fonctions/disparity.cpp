@@ -283,13 +283,16 @@ class TokenCache {
 void writeTextRows(int firstRow, NumberFormat format, DisparityMaps& maps) {
   TokenCache tokens(format);
   const int lastRow = std::min(firstRow + kRowsPerTextGroup, maps.map.height);
+  // Each line is built in one buffer and kept at its exact length: the text is as large as the
+  // maps, and a string grown by doubling could hold twice its length.
+  std::string line;
   for (int p = firstRow; p < lastRow; ++p) {
-    std::string line;
+    line.clear();
     for (int q = 0; q < maps.map.width; ++q) {
       const double value = maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q];
       line += value == kNoDisparity ? std::string_view("0 ") : tokens.token(value);
     }
-    maps.text[static_cast<std::size_t>(p)] = std::move(line);
+    maps.text[static_cast<std::size_t>(p)] = line;
   }
 }
 

@@ -36,17 +36,25 @@ template <typename Lanes>
   for (int l = 0; l < kWidth; ++l) values[l] = std::sqrt(values[l]);
 }
 
+// Parameter vectors laid end to end, `stride` entries apart.
+struct ParameterList {
+  const std::vector<double>& values;
+  std::size_t stride;
+  std::size_t count;
+};
+
 // The costs of the parameter vectors first .. first + kWidth - 1 (the last one repeated past the
 // end of the list), one per lane.
 template <typename Lanes>
-[[gnu::always_inline]] inline void costsInLanes(const std::vector<Vector>& parameters,
+[[gnu::always_inline]] inline void costsInLanes(const ParameterList& parameters,
                                                 std::size_t first, const Matches& m,
                                                 double* costs) {
   constexpr int kWidth = sizeof(Lanes) / sizeof(double);
   Lanes p[9];
   for (int l = 0; l < kWidth; ++l) {
-    const Vector& q = parameters[std::min(first + static_cast<std::size_t>(l), parameters.size() - 1)];
-    for (int e = 0; e < 9; ++e) p[e][l] = q[static_cast<std::size_t>(e)];
+    const std::size_t k = std::min(first + static_cast<std::size_t>(l), parameters.count - 1);
+    const double* q = parameters.values.data() + k * parameters.stride;
+    for (int e = 0; e < 9; ++e) p[e][l] = q[e];
   }
   Lanes cost = {};
   Lanes zero = {};
@@ -62,16 +70,16 @@ template <typename Lanes>
     takeSquareRoots(distance);
     cost += distance;
   }
-  for (int l = 0; l < kWidth && first + static_cast<std::size_t>(l) < parameters.size(); ++l) {
+  for (int l = 0; l < kWidth && first + static_cast<std::size_t>(l) < parameters.count; ++l) {
     costs[l] = atInfinity[l] != 0 ? kInfinity : cost[l];
   }
 }
 
 template <typename Lanes>
-[[gnu::always_inline]] inline void allCostsInLanes(const std::vector<Vector>& parameters,
+[[gnu::always_inline]] inline void allCostsInLanes(const ParameterList& parameters,
                                                    const Matches& m, std::vector<double>& costs) {
   constexpr std::size_t kWidth = sizeof(Lanes) / sizeof(double);
-  for (std::size_t first = 0; first < parameters.size(); first += kWidth) {
+  for (std::size_t first = 0; first < parameters.count; first += kWidth) {
     costsInLanes<Lanes>(parameters, first, m, costs.data() + first);
   }
 }
@@ -134,7 +142,7 @@ template <typename Lanes>
   return cost;
 }
 
-void costsIn2Lanes(const std::vector<Vector>& parameters, const Matches& m,
+void costsIn2Lanes(const ParameterList& parameters, const Matches& m,
                    std::vector<double>& costs) {
   allCostsInLanes<Lanes2>(parameters, m, costs);
 }
@@ -142,7 +150,7 @@ void costsIn2Lanes(const std::vector<Vector>& parameters, const Matches& m,
 double costBy2MatchLanes(const Vector& p, const Matches& m) { return costByMatchLanes<Lanes2>(p, m); }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] void costsIn4Lanes(const std::vector<Vector>& parameters,
+[[gnu::target("avx2")]] void costsIn4Lanes(const ParameterList& parameters,
                                            const Matches& m, std::vector<double>& costs) {
   allCostsInLanes<Lanes4>(parameters, m, costs);
 }
@@ -151,7 +159,7 @@ double costBy2MatchLanes(const Vector& p, const Matches& m) { return costByMatch
   return costByMatchLanes<Lanes4>(p, m);
 }
 
-[[gnu::target("avx512f")]] void costsIn8Lanes(const std::vector<Vector>& parameters,
+[[gnu::target("avx512f")]] void costsIn8Lanes(const ParameterList& parameters,
                                               const Matches& m, std::vector<double>& costs) {
   allCostsInLanes<Lanes8>(parameters, m, costs);
 }
@@ -165,20 +173,23 @@ int chosenWidth(int laneWidth) { return laneWidth == 0 ? widestLaneWidth() : lan
 
 }  // namespace
 
-void transferCosts(const std::vector<Vector>& parameters, const Matrix& points1,
-                   const Matrix& points2, std::vector<double>& costs, int laneWidth) {
+void transferCosts(const std::vector<double>& parameters, std::size_t stride,
+                   const Matrix& points1, const Matrix& points2, std::vector<double>& costs,
+                   int laneWidth) {
+  if (costs.empty()) return;
   const Matches m(points1, points2);
+  const ParameterList list{parameters, stride, costs.size()};
   switch (chosenWidth(laneWidth)) {
 #if defined(__x86_64__)
     case 8:
-      costsIn8Lanes(parameters, m, costs);
+      costsIn8Lanes(list, m, costs);
       return;
     case 4:
-      costsIn4Lanes(parameters, m, costs);
+      costsIn4Lanes(list, m, costs);
       return;
 #endif
     default:
-      costsIn2Lanes(parameters, m, costs);
+      costsIn2Lanes(list, m, costs);
   }
 }
 

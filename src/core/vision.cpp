@@ -175,9 +175,9 @@ Refinement refineHomography(const Matrix& points1, const Matrix& points2, const 
   // The perturbed vectors of the numeric derivatives are evaluated side by side in lanes.
   const DerivativeRoutine derivatives = [&points1, &points2](const Objective&, Vector& x, int lb,
                                                              int ub, Vector& g, Matrix& a) {
-    const BatchObjective costs = [&points1, &points2](const std::vector<Vector>& points,
-                                                      std::vector<double>& values) {
-      transferCosts(points, points1, points2, values);
+    const BatchObjective costs = [&points1, &points2, &x](const std::vector<double>& points,
+                                                          std::vector<double>& values) {
+      transferCosts(points, x.size(), points1, points2, values);
     };
     batchNumericDerivatives(costs, x, lb, ub, g, a);
   };

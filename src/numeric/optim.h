@@ -89,9 +89,11 @@ struct MarquardtResult {
 void numericDerivatives(const Objective& objective, Vector& x, int lb, int ub, Vector& g,
                         Matrix& a);
 
-// The objective at every point of a list: values[k] for points[k], `values` sized by the caller.
+// The objective at every point of a list: values[k] for the point at entries
+// k * size .. (k + 1) * size - 1 of `points`, where size is the length of the vector x the
+// points come from and `values` (sized by the caller) says how many points there are.
 using BatchObjective =
-    std::function<void(const std::vector<Vector>& points, std::vector<double>& values)>;
+    std::function<void(const std::vector<double>& points, std::vector<double>& values)>;
 
 // numericDerivatives with its evaluations handed over at once, so that they may run side by
 // side: the same points (x, then x - h_i e_i and x + h_i e_i for each i, then

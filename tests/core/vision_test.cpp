@@ -318,8 +318,10 @@ TEST_F(RefineHomography, CostsInLanesGiveTheScalarRefinementBitForBit) {
   parameters[5][2] = parameters[5][5] = parameters[5][8] = 0.0;  // w = 0: this lane only is infinite
   for (const int width : {2, 4, 8}) {
     if (!supportsLanes(width)) continue;
+    std::vector<double> flat;
+    for (const Vector& q : parameters) flat.insert(flat.end(), q.begin(), q.end());
     std::vector<double> costs(parameters.size());
-    transferCosts(parameters, left, right, costs, width);
+    transferCosts(flat, 9, left, right, costs, width);
     for (std::size_t k = 0; k < parameters.size(); ++k) {
       EXPECT_EQ(costs[k], transferCost(parameters[k], left, right)) << width << " lanes, " << k;
       EXPECT_EQ(transferCostByMatchLanes(parameters[k], left, right, width), costs[k]) << width;

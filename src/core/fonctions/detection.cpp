@@ -1,7 +1,6 @@
 #include "core/fonctions/detection.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -9,6 +8,7 @@
 #include <queue>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/fonctions/sampling.h"
 #include "core/lanes.h"

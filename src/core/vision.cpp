@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/transfer_cost.h"
 #include "numeric/fmath.h"
 
 namespace plk {
@@ -169,7 +170,16 @@ Refinement refineHomography(const Matrix& points1, const Matrix& points2, const 
     for (int c = 0; c < 3; ++c) p[3 * c + r] = initialH[r][c];
   }
   const Objective cost = [&points1, &points2](const Vector& q) {
-    return transferCost(q, points1, points2);
+    return transferCostByMatchLanes(q, points1, points2);
+  };
+  // The perturbed vectors of the numeric derivatives are evaluated side by side in lanes.
+  const DerivativeRoutine derivatives = [&points1, &points2](const Objective&, Vector& x, int lb,
+                                                             int ub, Vector& g, Matrix& a) {
+    const BatchObjective costs = [&points1, &points2, &x](const std::vector<double>& points,
+                                                          std::vector<double>& values) {
+      transferCosts(points, x.size(), points1, points2, values);
+    };
+    batchNumericDerivatives(costs, x, lb, ub, g, a);
   };
   Refinement result;
   result.costBefore = cost(p);
@@ -181,7 +191,7 @@ Refinement refineHomography(const Matrix& points1, const Matrix& points2, const 
     return result;
   }
   Matrix inverseHessian(9, 9);
-  const MarquardtResult minimised = marquardt(cost, numericDerivatives, p, 0, 8, inverseHessian,
+  const MarquardtResult minimised = marquardt(cost, derivatives, p, 0, 8, inverseHessian,
                                               maxIterations, kRefinementTolerance);
   result.status = minimised.status;
   result.costAfter = minimised.minimum;

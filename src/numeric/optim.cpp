@@ -1,10 +1,12 @@
 #include "numeric/optim.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "numeric/fmath.h"
 
@@ -281,33 +283,55 @@ MarquardtResult marquardt(const Objective& objective, const DerivativeRoutine& d
 
 void numericDerivatives(const Objective& objective, Vector& x, int lb, int ub, Vector& g,
                         Matrix& a) {
-  const double f0 = objective(x);
+  const BatchObjective oneAtATime = [&objective, &x](const std::vector<double>& points,
+                                                     std::vector<double>& values) {
+    Vector point(x.size());
+    for (size_t k = 0; k < values.size(); ++k) {
+      std::copy_n(points.begin() + static_cast<std::ptrdiff_t>(k * x.size()), x.size(),
+                  point.begin());
+      values[k] = objective(point);
+    }
+  };
+  batchNumericDerivatives(oneAtATime, x, lb, ub, g, a);
+}
+
+void batchNumericDerivatives(const BatchObjective& evaluate, const Vector& x, int lb, int ub,
+                             Vector& g, Matrix& a) {
   Vector h = vectorUpTo(ub);
-  Vector fm = vectorUpTo(ub);
-  Vector fp = vectorUpTo(ub);
   for (int i = lb; i <= ub; ++i) h[i] = x[i] != 0.0 ? gEta * std::fabs(x[i]) : gEta;
+  // x, then x - h_i e_i and x + h_i e_i for each i, then x + h_i e_i + h_j e_j for each i < j,
+  // end to end.
+  const int n = ub - lb + 1;
+  const size_t count = static_cast<size_t>(1 + 2 * n + n * (n - 1) / 2);
+  std::vector<double> points;
+  points.reserve(count * x.size());
+  const auto addPoint = [&](int i, double stepI, int j, double stepJ) {
+    const size_t start = points.size();
+    points.insert(points.end(), x.begin(), x.end());
+    if (i >= 0) points[start + static_cast<size_t>(i)] = x[i] + stepI;
+    if (j >= 0) points[start + static_cast<size_t>(j)] = x[j] + stepJ;
+  };
+  addPoint(-1, 0.0, -1, 0.0);
   for (int i = lb; i <= ub; ++i) {
-    const double xi = x[i];
-    x[i] = xi - h[i];
-    fm[i] = objective(x);
-    x[i] = xi + h[i];
-    fp[i] = objective(x);
-    x[i] = xi;
+    addPoint(i, -h[i], -1, 0.0);
+    addPoint(i, h[i], -1, 0.0);
   }
   for (int i = lb; i <= ub; ++i) {
-    g[i] = (fp[i] - fm[i]) / (2.0 * h[i]);
-    a[i][i] = (fp[i] + fm[i] - 2.0 * f0) / (h[i] * h[i]);
+    for (int j = i + 1; j <= ub; ++j) addPoint(i, h[i], j, h[j]);
   }
+  std::vector<double> values(count);
+  evaluate(points, values);
+  const double f0 = values[0];
+  const auto fm = [&](int i) { return values[static_cast<size_t>(2 * (i - lb) + 1)]; };
+  const auto fp = [&](int i) { return values[static_cast<size_t>(2 * (i - lb) + 2)]; };
+  for (int i = lb; i <= ub; ++i) {
+    g[i] = (fp(i) - fm(i)) / (2.0 * h[i]);
+    a[i][i] = (fp(i) + fm(i) - 2.0 * f0) / (h[i] * h[i]);
+  }
+  size_t pair = static_cast<size_t>(2 * n + 1);
   for (int i = lb; i <= ub; ++i) {
     for (int j = i + 1; j <= ub; ++j) {
-      const double xi = x[i];
-      const double xj = x[j];
-      x[i] = xi + h[i];
-      x[j] = xj + h[j];
-      const double fij = objective(x);
-      x[i] = xi;
-      x[j] = xj;
-      a[i][j] = (fij - fp[i] - fp[j] + f0) / (h[i] * h[j]);
+      a[i][j] = (values[pair++] - fp(i) - fp(j) + f0) / (h[i] * h[j]);
       a[j][i] = a[i][j];
     }
   }

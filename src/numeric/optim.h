@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "numeric/matrices.h"
 
@@ -87,6 +88,19 @@ struct MarquardtResult {
 // Central differences with steps eta*|x[i]| (eta for a zero parameter); x is restored.
 void numericDerivatives(const Objective& objective, Vector& x, int lb, int ub, Vector& g,
                         Matrix& a);
+
+// The objective at every point of a list: values[k] for the point at entries
+// k * size .. (k + 1) * size - 1 of `points`, where size is the length of the vector x the
+// points come from and `values` (sized by the caller) says how many points there are.
+using BatchObjective =
+    std::function<void(const std::vector<double>& points, std::vector<double>& values)>;
+
+// numericDerivatives with its evaluations handed over at once, so that they may run side by
+// side: the same points (x, then x - h_i e_i and x + h_i e_i for each i, then
+// x + h_i e_i + h_j e_j for each i < j, in that order) and the same formulas, hence the same g
+// and a bit for bit when `evaluate` gives the objective's values.
+void batchNumericDerivatives(const BatchObjective& evaluate, const Vector& x, int lb, int ub,
+                             Vector& g, Matrix& a);
 
 struct LineResult {
   OptimStatus status = OptimStatus::Converged;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <tuple>
 #include <vector>
 
@@ -244,6 +246,38 @@ TEST(ComputePolygonResponses, EqualTheWindowDoubleSumAndRespectTheInclusionWindo
   EXPECT_EQ(response(23, 100), kOutside);  // the inclusion window's top row leaves the box
   EXPECT_EQ(response(196, 247), kOutside);
   EXPECT_EQ(response(250, 300), 0.0);  // another region: left for its own polygon
+}
+
+TEST(ComputePolygonResponses, EveryLaneWidthGivesThePixelByPixelResponsesBitForBit) {
+  const test::StereoScene venus = test::loadScene("venus");
+  PolygonList polygons;
+  // Slanted sides make runs of every length, so blocks, single vectors and single pixels mix.
+  addPolygon(polygons, {{15, 20}, {30, 400}, {200, 260}, {180, 40}});
+  addBox(polygons, 150, 200, 370, 420);
+  const PolygonIndexMap map(polygons, venus.left.height(), venus.left.width());
+  const DetectorKernels k = detectorKernels(11);
+  const ResponseArea area = responseArea({11, 7, 1}, venus.left.height(), venus.left.width());
+  const DerivativeMaps d = computeDerivatives(venus.left, unlockedPixels(map, polygons), k, area);
+  const auto responses = [&](int laneWidth) {
+    DoubleMap response(venus.left.height(), venus.left.width(), 0.0);
+    for (const std::int32_t polygon : {0, 1}) {
+      computePolygonResponses(d, map, polygon, k, 7, area, response, laneWidth);
+    }
+    return response;
+  };
+  const DoubleMap byPixels = responses(1);
+  EXPECT_GT(std::count_if(byPixels.values.begin(), byPixels.values.end(),
+                          [](double v) { return v != 0.0 && v != kOutside; }),
+            50000);
+  const std::vector<int> widths = responseLaneWidths();
+  ASSERT_GE(widths.size(), 2U);  // the pixel path and the pairs of every x86-64 processor
+  for (const int width : widths) {
+    const DoubleMap inLanes = responses(width);
+    EXPECT_EQ(std::memcmp(inLanes.values.data(), byPixels.values.data(),
+                          byPixels.values.size() * sizeof(double)),
+              0)
+        << width << " lanes";
+  }
 }
 
 TEST(DetectInterestPoints, FindsTheRectangleCornersAwayFromTheBorder) {

@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "core/lanes.h"
+#include "core/transfer_cost.h"
 #include "homography_test_support.h"
 
 namespace plk {
@@ -296,6 +298,44 @@ TEST_F(RefineHomography, NoisyMatchesLowerTheCostAndScaleDoesNotChangeIt) {
     EXPECT_NEAR(refineHomography(left, right, scaled, 1).costBefore, r.costBefore,
                 1e-12 * r.costBefore);
   }
+}
+
+TEST_F(RefineHomography, CostsInLanesGiveTheScalarRefinementBitForBit) {
+  std::mt19937 engine(11);
+  test::MatchSet set = test::exactMatches(test::kPlane, 37, engine);  // not a multiple of a width
+  test::addNoise(set.right, 0.6, engine);
+  const Matrix left = test::pointMatrix(set.left);
+  const Matrix right = test::pointMatrix(set.right);
+  Matrix start(3, 3);
+  ASSERT_EQ(estimateHomographyLinear(left, right, start, kTolerance), LinearEstimateStatus::Ok);
+  Vector p(9);
+  for (int k = 0; k < 9; ++k) p[k] = start[k % 3][k / 3];
+  std::vector<Vector> parameters;
+  for (int k = 0; k < 11; ++k) {
+    parameters.push_back(p);
+    parameters.back()[k % 9] *= 1.0 + 1e-6 * k;
+  }
+  parameters[5][2] = parameters[5][5] = parameters[5][8] = 0.0;  // w = 0: this lane only is infinite
+  for (const int width : {2, 4, 8}) {
+    if (!supportsLanes(width)) continue;
+    std::vector<double> flat;
+    for (const Vector& q : parameters) flat.insert(flat.end(), q.begin(), q.end());
+    std::vector<double> costs(parameters.size());
+    transferCosts(flat, 9, left, right, costs, width);
+    for (std::size_t k = 0; k < parameters.size(); ++k) {
+      EXPECT_EQ(costs[k], transferCost(parameters[k], left, right)) << width << " lanes, " << k;
+      EXPECT_EQ(transferCostByMatchLanes(parameters[k], left, right, width), costs[k]) << width;
+    }
+  }
+
+  const Refinement r = refineHomography(left, right, start, 100);
+  const Objective scalarCost = [&](const Vector& q) { return transferCost(q, left, right); };
+  Matrix inverse(9, 9);
+  const MarquardtResult expected =
+      marquardt(scalarCost, numericDerivatives, p, 0, 8, inverse, 100, 1e-10);
+  EXPECT_EQ(r.status, expected.status);
+  EXPECT_EQ(r.costAfter, expected.minimum);
+  for (int k = 0; k < 9; ++k) EXPECT_EQ(r.h[k % 3][k / 3], p[k]) << k;
 }
 
 TEST_F(RefineHomography, IterationLimitOneStillMovesTheMatrix) {

@@ -105,10 +105,22 @@ struct DerivativeMaps {
 
 // The detector response of every pixel of the area in polygon `polygon` whose N_i window border
 // lies in that polygon (the smaller eigenvalue of the W-weighted structure tensor); -100000 for
-// the others of that polygon. Pixels of other polygons are left as they are.
+// the others of that polygon. Pixels of other polygons are left as they are. The window sums of
+// neighbouring pixels run in the lanes of the widest vectors the processor offers.
 void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonIndexMap& map,
                              std::int32_t polygon, const DetectorKernels& kernels,
                              int inclusionSize, const ResponseArea& area, DoubleMap& response);
+
+// The same with the sums in vectors of `laneWidth` doubles, one of responseLaneWidths(); every
+// width gives the same responses bit for bit.
+void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonIndexMap& map,
+                             std::int32_t polygon, const DetectorKernels& kernels,
+                             int inclusionSize, const ResponseArea& area, DoubleMap& response,
+                             int laneWidth);
+
+// The lane widths of the response sums this processor runs, narrowest first: 1 (pixel by pixel)
+// and 2 always, 4 and 8 where the processor has the instructions.
+[[nodiscard]] std::vector<int> responseLaneWidths();
 
 // The interest points of every unlocked polygon from a response map: the local maxima (no
 // neighbour within h strictly greater) in raster order, the first K kept and each later stronger

@@ -1,9 +1,10 @@
 #include "core/fonctions/disparity.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <span>
-#include <unordered_map>
+#include <string_view>
 
 #include "core/fonctions/polygon_scan.h"
 #include "core/parallel.h"
@@ -149,17 +150,43 @@ void writeNoDisparity(DisparityMaps& maps, int p, int q) {
   maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q] = kNoDisparity;
 }
 
+// std::nearbyint in the rounding mode the program runs in (to nearest, ties to even), without a
+// library call: below 2^52 in magnitude, adding 2^52 rounds the fraction away and subtracting it
+// gives the rounded magnitude back exactly; larger magnitudes are already integers.
+double roundToNearest(double x) {
+  constexpr double kTwo52 = 4503599627370496.0;
+  const double magnitude = std::fabs(x);
+  if (!(magnitude < kTwo52)) return x;
+  return std::copysign((magnitude + kTwo52) - kTwo52, x);
+}
+
 void writeWinner(DisparityMaps& maps, int p, int q, const Vote& vote,
                  const DisparityParameters& parameters) {
   const double s = vote.sum;
   const double n = vote.count;
   const double value = (s / n) / parameters.rgbMultiplier;
-  const double grey = std::nearbyint(parameters.greyMultiplier * s / n / parameters.rgbMultiplier);
+  const double grey = roundToNearest(parameters.greyMultiplier * s / n / parameters.rgbMultiplier);
   const auto level = static_cast<std::uint8_t>(static_cast<std::int64_t>(grey) & 0xFF);
   maps.greyMap.at(p, q) = Bgr0{level, level, level, 0};
-  maps.map.at(p, q) = encodeDisparity(static_cast<std::int64_t>(std::nearbyint(s / n)));
+  maps.map.at(p, q) = encodeDisparity(static_cast<std::int64_t>(roundToNearest(s / n)));
   maps.occlusionMask.at(p, q) = Bgr0{};
   maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q] = value;
+}
+
+// The second pass at factor 1: a pixel's only sample is its vote. The vote would classify the
+// pixel at (p, q) exactly as the first pass did, so a sample that carries a value lies in its
+// polygon and wins alone; an empty one leaves the pixel without disparity.
+void computeImageRowAtFactorOne(const Scene& scene, int p, const DisparityParameters& parameters,
+                                DisparityMaps& maps) {
+  for (int q = 0; q < scene.width; ++q) {
+    const Bgr0 sample = maps.fineMap.at(p, q);
+    if (sample.empty()) {
+      writeNoDisparity(maps, p, q);
+    } else {
+      writeWinner(maps, p, q, Vote{0, 1, static_cast<double>(decodeDisparity(sample))},
+                  parameters);
+    }
+  }
 }
 
 // Second pass over one image row: the f x f fine samples of each pixel vote, classified at
@@ -167,6 +194,10 @@ void writeWinner(DisparityMaps& maps, int p, int q, const Vote& vote,
 void computeImageRow(const Scene& scene, int p, std::span<const double> voteColumns,
                      const DisparityParameters& parameters, DisparityMaps& maps) {
   const int f = scene.factor;
+  if (f == 1) {
+    computeImageRowAtFactorOne(scene, p, parameters, maps);
+    return;
+  }
   const std::size_t fineWidth = voteColumns.size();
   std::vector<std::int32_t> polygons(fineWidth * static_cast<std::size_t>(f));
   for (int a = 0; a < f; ++a) {
@@ -201,22 +232,71 @@ void computeImageRow(const Scene& scene, int p, std::span<const double> voteColu
 // value is formatted once per group.
 constexpr int kRowsPerTextGroup = 8;
 
+// The token ("text ") of each value met, found by the value's bits in an open-addressing table;
+// the tokens lie end to end in one string.
+class TokenCache {
+ public:
+  explicit TokenCache(NumberFormat format) : format_(format), slots_(kInitialSlots) {}
+
+  [[nodiscard]] std::string_view token(double value) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    std::size_t index = slotOf(bits);
+    while (slots_[index].used && slots_[index].bits != bits) index = (index + 1) & mask();
+    Slot& slot = slots_[index];
+    if (!slot.used) {
+      slot = {bits, tokens_.size(), 0, true};
+      tokens_ += formatGeneral(value, format_);
+      tokens_ += ' ';
+      slot.length = tokens_.size() - slot.offset;
+      if (2 * ++used_ > slots_.size()) grow();
+      return token(value);
+    }
+    return std::string_view(tokens_).substr(slot.offset, slot.length);
+  }
+
+ private:
+  static constexpr std::size_t kInitialSlots = 1024;
+  struct Slot {
+    std::uint64_t bits = 0;
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    bool used = false;
+  };
+
+  [[nodiscard]] std::size_t mask() const { return slots_.size() - 1; }
+  [[nodiscard]] std::size_t slotOf(std::uint64_t bits) const {
+    return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ULL) >> 32) & mask();
+  }
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (!slot.used) continue;
+      std::size_t index = slotOf(slot.bits);
+      while (slots_[index].used) index = (index + 1) & mask();
+      slots_[index] = slot;
+    }
+  }
+
+  NumberFormat format_;
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+  std::string tokens_;
+};
+
 void writeTextRows(int firstRow, NumberFormat format, DisparityMaps& maps) {
-  std::unordered_map<double, std::string> tokens;
+  TokenCache tokens(format);
   const int lastRow = std::min(firstRow + kRowsPerTextGroup, maps.map.height);
+  // Each line is built in one buffer and kept at its exact length: the text is as large as the
+  // maps, and a string grown by doubling could hold twice its length.
+  std::string line;
   for (int p = firstRow; p < lastRow; ++p) {
-    std::string line;
+    line.clear();
     for (int q = 0; q < maps.map.width; ++q) {
       const double value = maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q];
-      if (value == kNoDisparity) {
-        line += "0 ";
-        continue;
-      }
-      auto [token, added] = tokens.try_emplace(value);
-      if (added) token->second = formatGeneral(value, format) + ' ';
-      line += token->second;
+      line += value == kNoDisparity ? std::string_view("0 ") : tokens.token(value);
     }
-    maps.text[static_cast<std::size_t>(p)] = std::move(line);
+    maps.text[static_cast<std::size_t>(p)] = line;
   }
 }
 

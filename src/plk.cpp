@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <clocale>
 
 #include "io/image_io.h"
@@ -14,10 +15,25 @@ int main(int argc, char** argv) {
   // formatted without it, and any library code that prints with printf must write a point.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("PLK"));
+  QApplication::setApplicationVersion(QStringLiteral(PLK_VERSION));
+  // plk [scene.plk]: --help and --version answer on the terminal and end the program.
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Cartes de disparités de référence d'une paire stéréo, par modélisation plane par "
+      "morceaux."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("projet"),
+                               QStringLiteral("Le projet (.plk) à ouvrir au démarrage."),
+                               QStringLiteral("[projet]"));
+  parser.process(application);
   plk::io::limitImageAllocation();
   Q_INIT_RESOURCE(resources);
   const plk::FrenchTranslations translations;
   plk::DialogPrompts prompts;
   const plk::Shell shell(prompts, plk::io::systemNumberFormat(), plk::helpFolders());
+  if (!parser.positionalArguments().isEmpty()) {
+    shell.main().openRecentProject(parser.positionalArguments().first());
+  }
   return QApplication::exec();
 }

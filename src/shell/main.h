@@ -121,6 +121,7 @@ class TFMain final : public QMainWindow,
 
   void Nouveauprojet1Click();
   void Ouvrirprojet1Click();
+  // Opens `path` after the save question: a recent project, or the one named on the command line.
   void openRecentProject(const QString& path);
   void Fermerprojet1Click();  // "Sauver projet"
   void Rinitialiserlessommetsdelimagegauche1Click();

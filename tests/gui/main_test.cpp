@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest/QTest>
@@ -460,6 +461,19 @@ TEST_F(MainTest, InvalidProjectFileOpensNothing) {
             QStringList{QStringLiteral("Le fichier de projet est invalide : ") + invalid});
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_TRUE(main().projectFileName().isEmpty());
+}
+
+// The program answers --help and --version on the terminal and ends.
+TEST(Program, AnswersHelpAndVersionOnTheTerminal) {
+  QProcess program;
+  program.start(QStringLiteral(PLK_PROGRAM), {QStringLiteral("--version")});
+  ASSERT_TRUE(program.waitForFinished(20000));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(program.readAllStandardOutput().startsWith("PLK 0."));
+  program.start(QStringLiteral(PLK_PROGRAM), {QStringLiteral("--help")});
+  ASSERT_TRUE(program.waitForFinished(20000));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(program.readAllStandardOutput().contains("[projet]"));
 }
 
 }  // namespace

@@ -9,27 +9,14 @@
 #include <QTemporaryDir>
 #include <sstream>
 
+#include "in_process.h"
 #include "io/project_file.h"
 
 namespace plk::batch {
 namespace {
 
-// Runs the program in-process and keeps what it printed.
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome run(const QStringList& arguments) {
-  std::ostringstream out;
-  std::ostringstream err;
-  Outcome result;
-  result.status = runBatch(arguments, out, err, false);
-  result.out = out.str();
-  result.err = err.str();
-  return result;
-}
+using test::Outcome;
+using test::run;
 
 class BatchTest : public ::testing::Test {
  protected:

@@ -15,6 +15,7 @@
 
 #include "batch/batch.h"
 #include "full_file_system.h"
+#include "in_process.h"
 #include "io/disparity_readers.h"
 #include "io/project_file.h"
 
@@ -99,19 +100,8 @@ QString writeScene(const QDir& folder, std::optional<PolygonListRecord> rightPol
   return project;
 }
 
-// Runs the program in-process; its status, what it reported and what it said on errors.
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome run(const QStringList& arguments) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = runBatch(arguments, out, err, false);
-  return {status, out.str(), err.str()};
-}
+using test::Outcome;
+using test::run;
 
 QByteArray bytesOf(const QString& path) {
   QFile file(path);
@@ -196,7 +186,7 @@ TEST(Chain, AFarRightPolygonGivesTheMapOfItsClippedShape) {
 // On a full disk the report, the project and the maps each fail with their message and exit
 // status 3, and the files of the former run keep every byte.
 TEST(Chain, AFullDiskKeepsEveryFormerFile) {
-  const test::FullFileSystem disk("2m");
+  const plk::test::FullFileSystem disk("2m");
   PLK_REQUIRE_FULL_FILE_SYSTEM(disk);
   const QDir dir(disk.path());
   const QString project = writeScene(dir);

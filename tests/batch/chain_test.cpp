@@ -132,6 +132,47 @@ TEST(Chain, ARightImageShiftedByAKnownHomographyGivesItsDisparities) {
   EXPECT_GE(close, 0.98 * inside) << close << " of " << inside << "\n" << out.str();
 }
 
+// A right image that is the left one moved by exactly seven columns: the matches fit the
+// linear estimate to rounding, and both refinements keep it as a convergence instead of giving
+// up with a zero matrix, so the default map carries the shift.
+TEST(Chain, AnExactIntegerShiftConvergesAndGivesItsMap) {
+  QTemporaryDir folder;
+  const QDir dir(folder.path());
+  const Texture texture;
+  ASSERT_TRUE(greyImage([&](int u, int v) {
+                return texture.at(u, v);
+              }).save(dir.filePath(QStringLiteral("l.bmp")), "BMP"));
+  ASSERT_TRUE(greyImage([&](int u, int v) {
+                return texture.at(u, v + 7);
+              }).save(dir.filePath(QStringLiteral("r.bmp")), "BMP"));
+  io::ProjectFileData data;
+  data.leftImagePath = "l.bmp";
+  data.rightImagePath = "r.bmp";
+  data.left = quadrilateral({{20.5, 50.5}, {20.5, 170.5}, {115.5, 170.5}, {115.5, 50.5}});
+  data.right = quadrilateral({{18.5, 40.5}, {18.5, 166.5}, {117.5, 166.5}, {117.5, 40.5}});
+  io::writeProjectFile(dir.filePath(QStringLiteral("p.plk")), data, NumberFormat{});
+  const Outcome outcome = run({dir.filePath(QStringLiteral("p.plk")), QStringLiteral("--pfm"),
+                               QStringLiteral("--out"), dir.path()});
+  ASSERT_EQ(outcome.status, kDone) << outcome.err;
+  const auto count = [&](const std::string& line) {
+    std::size_t found = 0;
+    for (std::size_t at = outcome.out.find(line); at != std::string::npos;
+         at = outcome.out.find(line, at + 1)) {
+      ++found;
+    }
+    return found;
+  };
+  EXPECT_EQ(count("******** Convergence ! ***********"), 3U) << outcome.out;
+  EXPECT_EQ(count("Matrice hessienne"), 0U) << outcome.out;
+  EXPECT_EQ(count("Paramètre de Marquardt"), 0U);
+  const DisparityField map = io::readDisparityMap(dir.filePath(QStringLiteral("disparites.pfm")));
+  for (int u = 22; u <= 114; u += 4) {
+    for (int v = 52; v <= 168; v += 4) {
+      EXPECT_NEAR(map.values[static_cast<std::size_t>(u) * kWidth + v], 7.0, 1e-6) << u << "," << v;
+    }
+  }
+}
+
 // Every requested stage's fields are checked before the first stage runs: nothing is reported,
 // computed or saved. Factors whose f * f * H * C would overflow 64 bits are refused too.
 TEST(Chain, BadFieldsOfALaterStageAreRefusedBeforeAnyWork) {

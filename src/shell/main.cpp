@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>

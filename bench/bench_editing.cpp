@@ -143,8 +143,8 @@ struct Program {
                  static_cast<long long>(QFileInfo(project).size()));
     shell = std::make_unique<plk::Shell>(prompts, kFormat, QStringList{folder.path()},
                                          folder.filePath(QStringLiteral("recovery")));
-    main().recovery().setInterval(std::chrono::milliseconds(0));
-    if (!main().loadProject(project)) std::abort();
+    main().session().recovery().setInterval(std::chrono::milliseconds(0));
+    if (!main().session().loadProject(project)) std::abort();
     main().rightWindow()->hide();
     QApplication::processEvents();
   }

@@ -158,7 +158,7 @@ void TFMain::createFileMenu() {
       addMenuItem(menu, QStringLiteral("Fermerprojet1"), QStringLiteral("Sauver projet"));
   Sauverprojetsous1 = addMenuItem(menu, QStringLiteral("Sauverprojetsous1"),
                                   QStringLiteral("Sauver projet sous..."));
-  recent_ = new RecentProjects(*menu, [this](const QString& path) { openRecentProject(path); });
+  session_->addRecentProjects(*menu);
   menu->addSeparator();
   QAction* quit = addMenuItem(menu, QStringLiteral("Quitter1"), QStringLiteral("Quitter"));
   create->setShortcut(QKeySequence::New);
@@ -168,9 +168,9 @@ void TFMain::createFileMenu() {
   connect(create, &QAction::triggered, this, &TFMain::Nouveauprojet1Click);
   connect(open, &QAction::triggered, this, &TFMain::Ouvrirprojet1Click);
   connect(Fermerprojet1, &QAction::triggered, this, &TFMain::Fermerprojet1Click);
-  connect(Sauverprojetsous1, &QAction::triggered, this, [this] { (void)saveProjectAs(); });
+  connect(Sauverprojetsous1, &QAction::triggered, this, [this] { (void)session_->saveProjectAs(); });
   connect(quit, &QAction::triggered, this, [this] {
-    if (askSaveAndClose(CloseReason::Quit)) close();
+    if (session_->askSaveAndClose(CloseReason::Quit)) close();
   });
 }
 
@@ -188,16 +188,17 @@ void TFMain::createEditMenu() {
     action->setShortcutContext(Qt::ApplicationShortcut);
     action->setEnabled(false);
   }
-  connect(undoStack_, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
-  connect(undoStack_, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
-  connect(undoStack_, &QUndoStack::undoTextChanged, undo, [undo](const QString& what) {
+  const QUndoStack* undoStack = &session_->history().undoStack();
+  connect(undoStack, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
+  connect(undoStack, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
+  connect(undoStack, &QUndoStack::undoTextChanged, undo, [undo](const QString& what) {
     undo->setText(stepCaption(QStringLiteral("Annuler"), what));
   });
-  connect(undoStack_, &QUndoStack::redoTextChanged, redo, [redo](const QString& what) {
+  connect(undoStack, &QUndoStack::redoTextChanged, redo, [redo](const QString& what) {
     redo->setText(stepCaption(QStringLiteral("Rétablir"), what));
   });
-  connect(undo, &QAction::triggered, this, &TFMain::undoEdit);
-  connect(redo, &QAction::triggered, this, &TFMain::redoEdit);
+  connect(undo, &QAction::triggered, this, [this] { session_->history().undo(); });
+  connect(redo, &QAction::triggered, this, [this] { session_->history().redo(); });
   menu->addSeparator();
   QAction* left = addMenuItem(menu, QStringLiteral("Rinitialiserlessommetsdelimagegauche1"),
                               QStringLiteral("Réinitialiser les sommets de l'image gauche"));
@@ -262,22 +263,11 @@ void TFMain::createHelpMenu() {
   connect(about, &QAction::triggered, this, [this] { windows_->about->show(); });
 }
 
-void TFMain::enableProjectMenus() {
+void TFMain::enableProjectMenus(bool enabled) {
   for (QAction* action : {Fermerprojet1, Sauverprojetsous1, Imagegauche1, Imagedroite1, Rapport1,
                           Outils1->menuAction()}) {
-    action->setEnabled(true);
+    action->setEnabled(enabled);
   }
 }
-
-void TFMain::disableProjectMenus() {
-  for (QAction* action : {Fermerprojet1, Sauverprojetsous1, Imagegauche1, Imagedroite1, Rapport1,
-                          Outils1->menuAction()}) {
-    action->setEnabled(false);
-  }
-}
-
-// Move, Del and Adjust abandon a polygon under construction and forget Adjust picks. Arrow and
-// Add keep them, but no mode keeps a drag whose button-up was lost: Add would otherwise read
-// the drag's state as a polygon under construction.
 
 }  // namespace plk

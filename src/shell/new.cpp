@@ -116,8 +116,8 @@ void TFNew::Button3Click() {
     prompts_.showError(this, message);
     return;
   }
-  if (!main_.askSaveAndClose()) return;
-  main_.createProjectFromImages();
+  if (!main_.session().askSaveAndClose()) return;
+  main_.session().createProjectFromImages();
   close();
 }
 

@@ -16,12 +16,12 @@ namespace plk {
 Shell::Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolders,
              const QString& recoveryFolder)
     : main_(std::make_unique<TFMain>(prompts, format)) {
-  main_->recovery().setFolder(recoveryFolder);
-  windows_.newProject = std::make_unique<TFNew>(*main_, prompts, main_->lastDirectory());
+  main_->session().recovery().setFolder(recoveryFolder);
+  windows_.newProject = std::make_unique<TFNew>(*main_, prompts, main_->session().lastDirectory());
   windows_.about = std::make_unique<TFAbout>();
   windows_.opti = std::make_unique<TFOpti>(*main_, prompts);
   windows_.rapport =
-      std::make_unique<TFRapport>(prompts, *windows_.newProject, main_->lastDirectory());
+      std::make_unique<TFRapport>(prompts, *windows_.newProject, main_->session().lastDirectory());
   windows_.detect = std::make_unique<TFDetect>(*main_, prompts);
   windows_.appariement = std::make_unique<TFAppariement>(*main_, prompts);
   windows_.estime = std::make_unique<TFEstime>(*main_, prompts);
@@ -29,7 +29,7 @@ Shell::Shell(Prompts& prompts, NumberFormat format, const QStringList& helpFolde
   windows_.help = std::make_unique<TFHelp>(prompts, helpFolders);
   main_->setWindows(windows_);
   main_->show();
-  main_->recovery().offerUnsaved();
+  main_->session().recovery().offerUnsaved();
 }
 
 // Members go in reverse order of creation: the dialogs first, the main window and its project last.

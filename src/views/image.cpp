@@ -22,8 +22,6 @@
 #include "core/verdict.h"
 #include "io/image_io.h"
 #include "ui/placement.h"
-#include "ui/prompts.h"
-#include "views/image_host.h"
 #include "views/image_units.h"
 
 namespace plk {
@@ -187,7 +185,8 @@ TFImage::TFImage(ImageSide& side, ImageSideKind kind, EditingState& editing,
       results_(results),
       host_(host),
       prompts_(prompts),
-      viewBuffer_(1, 1, QImage::Format_RGB32) {
+      viewBuffer_(1, 1, QImage::Format_RGB32),
+      editor_(side.polygons, editing, host) {
   viewBuffer_.fill(Qt::black);
   for (int i = 0; i < static_cast<int>(glyphs_.size()); ++i) {
     glyphs_[static_cast<std::size_t>(i)] = QImage(QStringLiteral(":/glyphs/glyph%1.png").arg(i));
@@ -211,6 +210,7 @@ bool TFImage::loadImage(const QString& path, const QString& sideName, const QStr
   imageBitmap_ = std::move(loaded->image);
   storedDepth_ = loaded->storedBitsPerPixel;
   displayImage_ = imageBitmap_.convertToFormat(QImage::Format_RGB32);
+  editor_.setImageSize(displayImage_.width(), displayImage_.height());
   if (storedDepth_ == 8) side_.image = io::toGreyImage(imageBitmap_);
   fitWindowToImage();
   centreOnScreen(*this);
@@ -246,7 +246,7 @@ QSize TFImage::largestWindowSize() const {
 void TFImage::setCaptionForZoom() {
   QString caption = captionBase_ + QStringLiteral(" [%1:1]").arg(zoom_);
   if (editing_.editMode == EditMode::Adjust) {
-    caption += QStringLiteral(" - Ajustement (sommet %1/4)").arg(adjustPickCount_ + 1);
+    caption += QStringLiteral(" - Ajustement (sommet %1/4)").arg(editor_.adjustPickCount() + 1);
   }
   setWindowTitle(caption);
 }
@@ -483,11 +483,11 @@ const QImage& TFImage::numberLabel(std::size_t k) {
 }
 
 void TFImage::drawRubberBand(QPainter& painter) {
-  if (editing_.editMode != EditMode::Add || constructionState_ != 1) return;
+  if (editing_.editMode != EditMode::Add || editor_.constructionState() != 1) return;
   painter.setPen(thinPen(pairColour(side_.polygons.size() - 1)));
   const int row = floorDiv(editing_.pointerY, zoom_);
   const int column = floorDiv(editing_.pointerX, zoom_);
-  const QPointF from = bufferPoint(lastVertex_->U, lastVertex_->V);
+  const QPointF from = bufferPoint(editor_.lastVertex()->U, editor_.lastVertex()->V);
   if (const std::optional<QLineF> band = clipToFarLimit(from, bufferPoint(row, column))) {
     painter.drawLine(roundHalfEven(band->x1()), roundHalfEven(band->y1()),
                      roundHalfEven(band->x2()), roundHalfEven(band->y2()));
@@ -527,7 +527,7 @@ void TFImage::drawSelectedGlyph() {
   if (!pointerInside_) return;
   const bool snappedU = editing_.snapU != kNoSnap;
   const bool snappedV = editing_.snapV != kNoSnap;
-  if (hoveredVertex_ != nullptr) {
+  if (editor_.hoveredVertex() != nullptr) {
     drawGlyph(0);
   } else if (snappedU && snappedV) {
     drawGlyph(3);

@@ -11,6 +11,7 @@
 
 #include "core/editing.h"
 #include "core/project.h"
+#include "views/polygon_editor.h"
 
 class QKeyEvent;
 class QPainter;
@@ -28,20 +29,13 @@ inline constexpr qsizetype kNumberLabelBytes = 8 << 20;
 // Which image of the pair a window shows; only the left window draws interest points.
 enum class ImageSideKind { Left, Right };
 
-// The polygon a window is drawing, as an undo step restores it.
-struct ConstructionState {
-  bool constructing = false;  // the last polygon of the list is under construction
-  Sommet* lastVertex = nullptr;
-
-  friend bool operator==(const ConstructionState&, const ConstructionState&) = default;
-};
-
 // Outline colour of polygon k (from 0): a polygon and its partner at the same position in the
 // other image share it, and neighbouring positions differ.
 [[nodiscard]] QColor pairColour(std::size_t k);
 
 // The window of one image: shows it at zoom 1..10 with its polygons, points and matches, and
-// turns mouse events into vertex edits. It is a view of the project's ImageSide.
+// hands the pointer and the keys to its editing tools (`editor()`). It is a view of the
+// project's ImageSide.
 class TFImage : public QWidget {
  public:
   TFImage(ImageSide& side, ImageSideKind kind, EditingState& editing, const ToolResults& results,
@@ -66,9 +60,10 @@ class TFImage : public QWidget {
   [[nodiscard]] const QImage& viewBuffer() const;
   [[nodiscard]] QWidget* paintBox() const;  // the drawing surface receiving mouse events
 
-  // Abandons a polygon under construction and forgets Adjust picks (constructionState := 0).
+  [[nodiscard]] const PolygonEditor& editor() const { return editor_; }
+  // Abandons a polygon under construction and forgets Adjust picks.
   void resetConstruction();
-  [[nodiscard]] ConstructionState construction() const;
+  [[nodiscard]] ConstructionState construction() const { return editor_.construction(); }
   // After an undo or redo: resumes the construction it had (only where Add or Arrow keeps one),
   // and forgets hover, drag and Adjust picks, which may name vertices no longer listed.
   void restoreConstruction(const ConstructionState& state);
@@ -76,12 +71,6 @@ class TFImage : public QWidget {
   void showMode();
   // Ends a drag in progress, if any, leaving the vertex where it is and showing the pointer.
   void endDrag();
-  [[nodiscard]] int constructionState() const;
-
-  [[nodiscard]] int adjustPickCount() const;
-  [[nodiscard]] const Sommet* hoveredVertex() const;
-  [[nodiscard]] const Sommet* lastVertex() const;
-  [[nodiscard]] const Sommet* draggedVertex() const;
   void drawGlyph(int glyph);
 
  protected:
@@ -120,16 +109,8 @@ class TFImage : public QWidget {
   [[nodiscard]] bool meetsView(const Polygone& polygon) const;
   [[nodiscard]] bool inVisibleRange(double row, double column) const;
 
-  void hoverTest(int row, int column);
-  void snapToBorders(int row, int column);
-  [[nodiscard]] Sommet* createSnappedVertex(int row, int column);
-  void addPress(Qt::MouseButton button, int row, int column);
-  [[nodiscard]] QString extendConstruction(int row, int column);
-  void endConstruction();
-  void movePress(Qt::MouseButton button);
-  void deletePress();
-  void adjustPress();
-  void runAdjustment();
+  void showCursor();
+  void redrawView();
 
   ImageSide& side_;
   const ImageSideKind kind_;
@@ -160,12 +141,7 @@ class TFImage : public QWidget {
   int colMax_ = 0;
   int rowMax_ = 0;
 
-  int constructionState_ = 0;  // Add: a polygon is under construction; Move: a vertex is dragged
-  Sommet* lastVertex_ = nullptr;
-  Sommet* hoveredVertex_ = nullptr;
-  Sommet* draggedVertex_ = nullptr;
-  std::array<Sommet*, 4> adjustPicks_{};
-  int adjustPickCount_ = 0;  // Adjust picks made in this window since the last set
+  PolygonEditor editor_;
 };
 
 }  // namespace plk

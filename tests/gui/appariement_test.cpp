@@ -126,7 +126,7 @@ TEST_F(AppariementTest, ARunReportsTheFieldsAsTypedAndDrawsTheMatchesInBlue) {
 
 TEST_F(AppariementTest, ACancelledRunLeavesTheSavedProjectByteIdentical) {
   detect();
-  ASSERT_EQ(main().saveProject(path(QStringLiteral("avant.plk"))), SaveOutcome::Saved);
+  ASSERT_EQ(main().session().saveProject(path(QStringLiteral("avant.plk"))), SaveOutcome::Saved);
   QTimer::singleShot(0, dialog.get(), [this] {
     if (auto* progress = dialog->findChild<QProgressDialog*>()) progress->cancel();
   });
@@ -135,7 +135,7 @@ TEST_F(AppariementTest, ACancelledRunLeavesTheSavedProjectByteIdentical) {
   EXPECT_EQ(reportBlock().last(), QStringLiteral("Calcul interrompu."));
   EXPECT_FALSE(project().results.pointsMatched);
   EXPECT_TRUE(project().results.matches.empty());
-  ASSERT_EQ(main().saveProject(path(QStringLiteral("apres.plk"))), SaveOutcome::Saved);
+  ASSERT_EQ(main().session().saveProject(path(QStringLiteral("apres.plk"))), SaveOutcome::Saved);
   EXPECT_EQ(fileBytes(path(QStringLiteral("apres.plk"))),
             fileBytes(path(QStringLiteral("avant.plk"))));
 }

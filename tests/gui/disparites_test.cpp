@@ -235,7 +235,7 @@ TEST_F(DisparitesTest, HomographiesOfChangedPolygonsAreRefusedUntilUndone) {
                                 "relancez l'estimation.")});
   EXPECT_FALSE(QFile::exists(path(QStringLiteral("carte.bmp"))));
 
-  main().undoEdit();
+  main().session().history().undo();
   start();
   EXPECT_EQ(prompts.errors.size(), 1);
   EXPECT_TRUE(QFile::exists(path(QStringLiteral("carte.bmp"))));

@@ -47,18 +47,18 @@ TEST_F(TsukubaEditingTest, RegressionAdjustOnParallelSlantedLinesShowsTheErrorBo
   ASSERT_EQ(left.size(), 1U);
   const std::vector<Sommet*> vertices = left[0].sommets;
   ASSERT_EQ(vertices.size(), 4U);
-  const int steps = main().undoStack().count();
+  const int steps = main().session().history().undoStack().count();
 
   action("Ajusterlessommetsdevantappartenirunct1")->trigger();
   for (const auto& [row, column] : corners) click(row, column);
 
   EXPECT_EQ(prompts.errors, QStringList{kAdjustFailure});
-  EXPECT_EQ(main().leftWindow()->adjustPickCount(), 0);
+  EXPECT_EQ(main().leftWindow()->editor().adjustPickCount(), 0);
   for (std::size_t i = 0; i < corners.size(); ++i) {
     EXPECT_EQ(vertices[i]->U, corners[i].first);
     EXPECT_EQ(vertices[i]->V, corners[i].second);
   }
-  EXPECT_EQ(main().undoStack().count(), steps);
+  EXPECT_EQ(main().session().history().undoStack().count(), steps);
 }
 
 }  // namespace

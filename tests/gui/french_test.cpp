@@ -55,7 +55,7 @@ TEST_F(FrenchTest, Latin1ProjectWithAccentsOpensAndSavesIdentically) {
     EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scène]"));
     main().Fermerprojet1Click();
     EXPECT_TRUE(fileBytes(project).contains("nom_projet=sc\xE8ne"));
-    main().closeProject();
+    main().session().closeProject();
   }
   EXPECT_TRUE(prompts.errors.isEmpty());
 }

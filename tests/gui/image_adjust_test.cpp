@@ -32,9 +32,9 @@ TEST_F(ImageAdjustTest, TheSecondPickMovesOntoAVerticalSide) {
   pick(edge.sommets[0]);
   pick(edge.sommets[1]);
   pick(side.sommets[0]);
-  EXPECT_EQ(window->adjustPickCount(), 3);
+  EXPECT_EQ(window->editor().adjustPickCount(), 3);
   pick(side.sommets[1]);
-  EXPECT_EQ(window->adjustPickCount(), 0);
+  EXPECT_EQ(window->editor().adjustPickCount(), 0);
   EXPECT_NEAR(edge.sommets[1]->U, 20.0, 1e-9);
   EXPECT_NEAR(edge.sommets[1]->V, 60.0, 1e-9);
   EXPECT_TRUE(edge.sommets[1]->BordU);
@@ -63,7 +63,7 @@ TEST_F(ImageAdjustTest, ALineThroughTheOriginFailsAndTheNextPickStartsANewSet) {
   EXPECT_EQ(prompts.errors, QStringList{kAdjustFailure});
   EXPECT_EQ(edge.sommets[1]->U, 20.0);
   EXPECT_EQ(edge.sommets[1]->V, 50.0);
-  EXPECT_EQ(window->adjustPickCount(), 0);
+  EXPECT_EQ(window->editor().adjustPickCount(), 0);
 
   pickAll({edge.sommets[0], edge.sommets[1], side.sommets[0], side.sommets[1]});
   EXPECT_NEAR(edge.sommets[1]->V, 60.0, 1e-9);
@@ -84,7 +84,7 @@ TEST_F(ImageAdjustTest, APressOnEmptySpaceIsNoPick) {
   pick(edge.sommets[0]);
   click(100, 100);
   pick(edge.sommets[1]);
-  EXPECT_EQ(window->adjustPickCount(), 2);
+  EXPECT_EQ(window->editor().adjustPickCount(), 2);
 }
 
 TEST_F(ImageAdjustTest, AddAfterPicksStartsANewPolygon) {
@@ -96,12 +96,12 @@ TEST_F(ImageAdjustTest, AddAfterPicksStartsANewPolygon) {
   ASSERT_EQ(polygons().size(), 2U);
   EXPECT_EQ(polygons()[1].sommets.size(), 1U);
   EXPECT_EQ(polygons()[1].sommets[0]->U, 100.0);
-  EXPECT_EQ(window->constructionState(), 1);
+  EXPECT_EQ(window->editor().constructionState(), 1);
   EXPECT_EQ(edge.sommets.size(), 2U);
 
   window->resetConstruction();
-  EXPECT_EQ(window->adjustPickCount(), 0);
-  EXPECT_EQ(window->constructionState(), 0);
+  EXPECT_EQ(window->editor().adjustPickCount(), 0);
+  EXPECT_EQ(window->editor().constructionState(), 0);
 }
 
 }  // namespace

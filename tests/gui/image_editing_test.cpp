@@ -27,13 +27,13 @@ TEST_F(ImageEditingTest, HoverReachesThreePixelsAndNotFour) {
     window->setZoom(zoom, 100, 100);
     for (auto [row, column] : {std::pair{97, 97}, {103, 103}, {97, 103}, {100, 97}}) {
       moveTo(at(row, column) + QPoint(zoom - 1, zoom - 1));
-      EXPECT_EQ(window->hoveredVertex(), vertex) << zoom << " " << row << "," << column;
+      EXPECT_EQ(window->editor().hoveredVertex(), vertex) << zoom << " " << row << "," << column;
       EXPECT_EQ(editing.snapU, 100.0);
       EXPECT_EQ(editing.snapV, 100.0);
     }
     for (auto [row, column] : {std::pair{100, 96}, {100, 104}, {96, 100}, {104, 104}}) {
       moveTo(at(row, column));
-      EXPECT_EQ(window->hoveredVertex(), nullptr) << zoom << " " << row << "," << column;
+      EXPECT_EQ(window->editor().hoveredVertex(), nullptr) << zoom << " " << row << "," << column;
     }
   }
 }
@@ -44,9 +44,9 @@ TEST_F(ImageEditingTest, TheEarlierPolygonThenTheEarlierElementWins) {
   const Polygone& first = makePolygon({{10, 10}, {53, 53}, {51, 51}});
   const Polygone& second = makePolygon({{50, 50}});
   moveTo(at(50, 50));
-  EXPECT_EQ(window->hoveredVertex(), first.sommets[1]);
+  EXPECT_EQ(window->editor().hoveredVertex(), first.sommets[1]);
   moveTo(at(47, 47));
-  EXPECT_EQ(window->hoveredVertex(), second.sommets[0]);
+  EXPECT_EQ(window->editor().hoveredVertex(), second.sommets[0]);
 }
 
 TEST_F(ImageEditingTest, PressesNearABorderSnapToIt) {
@@ -73,18 +73,18 @@ TEST_F(ImageEditingTest, ClickingTheFirstVertexClosesTheTriangle) {
   open(200, 150);
   editing.editMode = EditMode::Add;
   click(20, 20);
-  EXPECT_EQ(window->constructionState(), 1);
+  EXPECT_EQ(window->editor().constructionState(), 1);
   click(20, 80);
   click(70, 50);
-  EXPECT_EQ(window->lastVertex(), polygons()[0].sommets[2]);
+  EXPECT_EQ(window->editor().lastVertex(), polygons()[0].sommets[2]);
   click(21, 22);
   ASSERT_EQ(polygons().size(), 1U);
   const Polygone& triangle = polygons()[0];
   ASSERT_EQ(triangle.sommets.size(), 4U);
   EXPECT_TRUE(triangle.isClosed());
   EXPECT_EQ(polygons().vertexCount(), 3U);
-  EXPECT_EQ(window->constructionState(), 0);
-  EXPECT_EQ(window->lastVertex(), nullptr);
+  EXPECT_EQ(window->editor().constructionState(), 0);
+  EXPECT_EQ(window->editor().lastVertex(), nullptr);
   EXPECT_EQ(host.listings, 4);
 }
 
@@ -94,7 +94,7 @@ TEST_F(ImageEditingTest, AnotherButtonEndsTheConstructionWithThePolygonOpen) {
   click(20, 20);
   click(20, 80);
   click(60, 60, Qt::RightButton);
-  EXPECT_EQ(window->constructionState(), 0);
+  EXPECT_EQ(window->editor().constructionState(), 0);
   click(100, 100);
   ASSERT_EQ(polygons().size(), 2U);
   EXPECT_EQ(polygons()[0].sommets.size(), 2U);
@@ -119,14 +119,14 @@ TEST_F(ImageEditingTest, ASharedVertexMovesBothOutlines) {
   window->resetConstruction();
   moveTo(at(69, 49));
   press(at(69, 49));
-  EXPECT_EQ(window->draggedVertex(), shared);
+  EXPECT_EQ(window->editor().draggedVertex(), shared);
   EXPECT_EQ(window->paintBox()->cursor().shape(), Qt::BlankCursor);
   moveTo(at(90, 60));
   EXPECT_EQ(shared->U, 90.0);
   EXPECT_EQ(shared->V, 60.0);
   release(at(90, 60));
-  EXPECT_EQ(window->draggedVertex(), nullptr);
-  EXPECT_EQ(window->constructionState(), 0);
+  EXPECT_EQ(window->editor().draggedVertex(), nullptr);
+  EXPECT_EQ(window->editor().constructionState(), 0);
   EXPECT_NE(window->paintBox()->cursor().shape(), Qt::BlankCursor);
   EXPECT_EQ(polygons()[1].sommets[1]->U, 90.0);
   EXPECT_EQ(polygons()[0].sommets[2]->V, 60.0);
@@ -156,7 +156,7 @@ TEST_F(ImageEditingTest, ResettingDuringADragEndsIt) {
   moveTo(at(50, 50));
   press(at(50, 50));
   window->resetConstruction();
-  EXPECT_EQ(window->draggedVertex(), nullptr);
+  EXPECT_EQ(window->editor().draggedVertex(), nullptr);
   EXPECT_NE(window->paintBox()->cursor().shape(), Qt::BlankCursor);
   moveTo(at(80, 80));
   EXPECT_EQ(vertex->U, 50.0);
@@ -168,12 +168,12 @@ TEST_F(ImageEditingTest, RestoringNoConstructionDropsEveryReference) {
   click(20, 20);
   click(20, 80);
   moveTo(at(20, 81));
-  ASSERT_NE(window->hoveredVertex(), nullptr);
+  ASSERT_NE(window->editor().hoveredVertex(), nullptr);
   polygons().clear();
   window->restoreConstruction({});
-  EXPECT_EQ(window->constructionState(), 0);
-  EXPECT_EQ(window->lastVertex(), nullptr);
-  EXPECT_EQ(window->hoveredVertex(), nullptr);
+  EXPECT_EQ(window->editor().constructionState(), 0);
+  EXPECT_EQ(window->editor().lastVertex(), nullptr);
+  EXPECT_EQ(window->editor().hoveredVertex(), nullptr);
   window->renderView();
   click(60, 60);
   EXPECT_EQ(polygons().size(), 1U);
@@ -185,7 +185,7 @@ TEST_F(ImageEditingTest, PressesWithoutAHoveredVertexMoveAndDeleteNothing) {
   for (EditMode mode : {EditMode::Move, EditMode::Del}) {
     editing.editMode = mode;
     click(80, 80);
-    EXPECT_EQ(window->constructionState(), 0);
+    EXPECT_EQ(window->editor().constructionState(), 0);
     EXPECT_EQ(polygons().vertexCount(), 1U);
   }
 }
@@ -209,7 +209,7 @@ TEST_F(DeletionTest, TheFirstVertexOfAClosedTriangleGoesWithItsRepetition) {
   ASSERT_EQ(polygons().size(), 1U);
   EXPECT_EQ(corners(0), (std::vector<std::pair<double, double>>{{20, 80}, {70, 50}}));
   EXPECT_FALSE(polygons()[0].isClosed());
-  EXPECT_EQ(window->hoveredVertex(), nullptr);
+  EXPECT_EQ(window->editor().hoveredVertex(), nullptr);
 }
 
 TEST_F(DeletionTest, AMiddleVertexLeavesTheTriangleClosed) {

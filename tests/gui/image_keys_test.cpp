@@ -19,8 +19,8 @@ TEST_F(ImageKeysTest, EscapeEndsTheConstructionLikeTheOtherButton) {
   click(20, 20);
   click(20, 80);
   QTest::keyClick(window.get(), Qt::Key_Escape);
-  EXPECT_EQ(window->constructionState(), 0);
-  EXPECT_EQ(window->lastVertex(), nullptr);
+  EXPECT_EQ(window->editor().constructionState(), 0);
+  EXPECT_EQ(window->editor().lastVertex(), nullptr);
   EXPECT_EQ(polygons()[0].sommets.size(), 2U);
   EXPECT_EQ(host.edits.last(), QStringLiteral("fin du polygone"));
   click(60, 60);
@@ -100,7 +100,7 @@ TEST_F(ImageKeysTest, ASecondClickOnTheVertexJustPlacedIsIgnored) {
   click(21, 21);
   ASSERT_EQ(polygons().size(), 1U);
   EXPECT_EQ(polygons()[0].sommets.size(), 1U);
-  EXPECT_EQ(window->constructionState(), 1);
+  EXPECT_EQ(window->editor().constructionState(), 1);
   click(20, 80);
   click(20, 81);
   EXPECT_EQ(polygons()[0].sommets.size(), 2U);

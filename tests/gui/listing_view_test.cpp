@@ -83,7 +83,7 @@ TEST_F(ListingTest, ARefreshStillWaitingWhenTheProjectClosesLeavesTheListingEmpt
   ASSERT_TRUE(openProject());
   addTriangle(main().project()->left.polygons);
   main().listPolygons();
-  main().closeProject();
+  main().session().closeProject();
   EXPECT_TRUE(listing().isEmpty());
   ASSERT_TRUE(openProject());
   main().listPolygons();

@@ -86,11 +86,11 @@ TEST_P(ModeChangeDuringDragTest, EndsTheDrag) {
   speedButton("SpeedButtonMove")->click();
   QTest::mouseMove(surface, {10, 10});
   QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, {10, 10});
-  ASSERT_EQ(main().leftWindow()->draggedVertex(), vertex);
+  ASSERT_EQ(main().leftWindow()->editor().draggedVertex(), vertex);
 
   speedButton(GetParam())->click();
-  EXPECT_EQ(main().leftWindow()->draggedVertex(), nullptr);
-  EXPECT_EQ(main().leftWindow()->constructionState(), 0);
+  EXPECT_EQ(main().leftWindow()->editor().draggedVertex(), nullptr);
+  EXPECT_EQ(main().leftWindow()->editor().constructionState(), 0);
   EXPECT_NE(surface->cursor().shape(), Qt::BlankCursor);
   QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, {10, 10});
   speedButton("SpeedButtonAdd")->click();
@@ -120,7 +120,7 @@ TEST_F(MainTest, ATriangleDrawnWithTheMouseIsListedClosed) {
   EXPECT_EQ(listing(), QStringLiteral("Image gauche :\n    1 (libre) : \n"
                                       "( 10.0   8.0) ( 10.0  30.0) ( 22.0   8.0) ( 10.0   8.0) \n"
                                       " \nImage droite :"));
-  EXPECT_EQ(main().leftWindow()->constructionState(), 0);
+  EXPECT_EQ(main().leftWindow()->editor().constructionState(), 0);
 }
 
 TEST_F(MainTest, NewProjectOpensBothImageWindows) {
@@ -172,7 +172,7 @@ TEST_F(MainTest, RefusedImagesLeaveNoProject) {
   for (const auto& c : cases) {
     prompts.errors.clear();
     shell->newProject().setFields(QStringLiteral("scene"), c.left, c.right);
-    EXPECT_FALSE(main().createProjectFromImages());
+    EXPECT_FALSE(main().session().createProjectFromImages());
     EXPECT_EQ(prompts.errors, QStringList{c.message});
     EXPECT_EQ(main().project(), nullptr);
     EXPECT_EQ(main().leftWindow(), nullptr);
@@ -197,7 +197,7 @@ TEST_F(MainTest, FourAndOneBitImagesAreRefused) {
     file.close();
     prompts.errors.clear();
     shell->newProject().setFields(QStringLiteral("scene"), left, right);
-    EXPECT_FALSE(main().createProjectFromImages());
+    EXPECT_FALSE(main().session().createProjectFromImages());
     EXPECT_EQ(prompts.errors,
               QStringList{QStringLiteral("L'image gauche n'est pas composée de pixels codés sur 8 "
                                          "bits ! Création du projet impossible.")});
@@ -226,7 +226,7 @@ TEST_F(MainTest, QuitAnswersCancelNoAndYes) {
   makeUnsavedChange();
   speedButton("SpeedButtonDel")->click();
   prompts.answers = {Answer::Yes};  // then the save dialog is cancelled
-  EXPECT_TRUE(main().askSaveAndClose(CloseReason::Quit));
+  EXPECT_TRUE(main().session().askSaveAndClose(CloseReason::Quit));
   EXPECT_EQ(prompts.dialogTitles, QStringList{QStringLiteral("Sauvegarde du projet en cours")});
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_TRUE(speedButton("SpeedButtonArrow")->isChecked());
@@ -331,13 +331,13 @@ TEST_F(MainTest, SaveAsProposesTheNameAndAppendsTheExtension) {
   main().Fermerprojet1Click();
   EXPECT_EQ(prompts.proposedNames, QStringList{QStringLiteral("scene.plk")});
   EXPECT_EQ(prompts.filters, QStringList{QStringLiteral("Projet PLK(*.plk)")});
-  EXPECT_EQ(main().projectFileName(), path(QStringLiteral("scene.plk")));
+  EXPECT_EQ(main().session().projectFileName(), path(QStringLiteral("scene.plk")));
   EXPECT_TRUE(QFile::exists(path(QStringLiteral("scene.plk"))));
-  EXPECT_EQ(main().lastDirectory(), folder.path());
+  EXPECT_EQ(main().session().lastDirectory(), folder.path());
 
   prompts.fileNames = {path(QStringLiteral("my.plk.old"))};
-  main().saveProjectAs();
-  EXPECT_EQ(main().projectFileName(), path(QStringLiteral("my.plk.old")));
+  main().session().saveProjectAs();
+  EXPECT_EQ(main().session().projectFileName(), path(QStringLiteral("my.plk.old")));
   EXPECT_TRUE(QFile::exists(path(QStringLiteral("my.plk.old"))));
 }
 
@@ -352,9 +352,9 @@ TEST_F(MainTest, SaveAsOverwriteNoKeepsTheFile) {
     prompts.questions.clear();
     prompts.fileNames = {path(chosen)};
     prompts.answers = {Answer::No};
-    main().saveProjectAs();
+    main().session().saveProjectAs();
     EXPECT_EQ(prompts.questions, QStringList{kOverwrite});
-    EXPECT_TRUE(main().projectFileName().isEmpty());
+    EXPECT_TRUE(main().session().projectFileName().isEmpty());
     EXPECT_EQ(fileBytes(path(QStringLiteral("scene.plk"))), QByteArray("old"));
   }
 }
@@ -376,7 +376,7 @@ TEST_F(MainTest, SavedProjectOpensWithSharedVertices) {
   main().Ouvrirprojet1Click();
   ASSERT_NE(main().project(), nullptr);
   EXPECT_EQ(prompts.dialogTitles.last(), QStringLiteral("Ouverture de projet"));
-  EXPECT_EQ(main().projectFileName(), path(QStringLiteral("scene.plk")));
+  EXPECT_EQ(main().session().projectFileName(), path(QStringLiteral("scene.plk")));
   const PolygonList& read = main().project()->left.polygons;
   ASSERT_EQ(read.size(), 2U);
   EXPECT_EQ(read.vertexCount(), 4U);
@@ -406,15 +406,15 @@ TEST_F(MainTest, AFailedSaveWhenClosingKeepsTheProject) {
   const QString target = path(QStringLiteral("missing/scene.plk"));
   prompts.answers = {Answer::Yes};
   prompts.fileNames = {target};
-  EXPECT_FALSE(main().askSaveAndClose());
+  EXPECT_FALSE(main().session().askSaveAndClose());
   EXPECT_EQ(prompts.errors, QStringList{QStringLiteral("Unable to write to ") + target});
   ASSERT_NE(main().project(), nullptr);
   EXPECT_EQ(main().project()->left.polygons.size(), 1U);
-  EXPECT_TRUE(main().projectFileName().isEmpty());
+  EXPECT_TRUE(main().session().projectFileName().isEmpty());
 
   prompts.answers = {Answer::Yes};
   prompts.fileNames = {path(QStringLiteral("scene"))};
-  EXPECT_TRUE(main().askSaveAndClose());
+  EXPECT_TRUE(main().session().askSaveAndClose());
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_TRUE(QFile::exists(path(QStringLiteral("scene.plk"))));
 }
@@ -427,7 +427,7 @@ TEST_F(MainTest, SavingOntoAFullDiskKeepsTheFormerFile) {
   ASSERT_TRUE(openProject());
   const QString target = disk.filePath(QStringLiteral("scene.plk"));
   prompts.fileNames = {target};
-  main().saveProjectAs();
+  main().session().saveProjectAs();
   const QByteArray former = fileBytes(target);
   ASSERT_FALSE(former.isEmpty());
   makeUnsavedChange();
@@ -460,7 +460,7 @@ TEST_F(MainTest, InvalidProjectFileOpensNothing) {
   EXPECT_EQ(prompts.errors,
             QStringList{QStringLiteral("Le fichier de projet est invalide : ") + invalid});
   EXPECT_EQ(main().project(), nullptr);
-  EXPECT_TRUE(main().projectFileName().isEmpty());
+  EXPECT_TRUE(main().session().projectFileName().isEmpty());
 }
 
 // The program answers --help and --version on the terminal and ends.

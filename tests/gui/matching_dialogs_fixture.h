@@ -18,7 +18,7 @@ class MatchingDialogTest : public ShellTest {
     const QString scene = QStringLiteral(PLK_TESTDATA_DIR "/middlebury2001/sawtooth/");
     shell->newProject().setFields(QStringLiteral("dents"), scene + QStringLiteral("left.bmp"),
                                   scene + QStringLiteral("right.bmp"));
-    ASSERT_TRUE(main().createProjectFromImages());
+    ASSERT_TRUE(main().session().createProjectFromImages());
     dialog = std::make_unique<Dialog>(main(), prompts);
     dialog->show();
   }

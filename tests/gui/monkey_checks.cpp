@@ -80,24 +80,24 @@ QString windowViolation(const TFImage& window, const PolygonList& polygons, cons
   const auto foreign = [&owned](const Sommet* vertex) {
     return vertex != nullptr && !owned.contains(vertex);
   };
-  if (foreign(window.hoveredVertex()) || foreign(window.draggedVertex()) ||
-      foreign(window.lastVertex())) {
+  if (foreign(window.editor().hoveredVertex()) || foreign(window.editor().draggedVertex()) ||
+      foreign(window.editor().lastVertex())) {
     return name + QStringLiteral(" refers to a vertex that its list does not own");
   }
-  if (window.draggedVertex() != nullptr) {
-    return mode == EditMode::Move && window.constructionState() == 1
+  if (window.editor().draggedVertex() != nullptr) {
+    return mode == EditMode::Move && window.editor().constructionState() == 1
                ? QString()
                : name + QStringLiteral(" drags a vertex outside a move");
   }
-  if (window.constructionState() != 1) return {};
+  if (window.editor().constructionState() != 1) return {};
   if (mode != EditMode::Add && mode != EditMode::Arrow) {
     return name + QStringLiteral(" keeps a polygon under construction in another mode");
   }
   const Polygone* last = polygons.empty() ? nullptr : &polygons[polygons.size() - 1];
   // A polygon of one element counts as closed: it is its own first and last vertex.
-  if (window.lastVertex() == nullptr || last == nullptr ||
+  if (window.editor().lastVertex() == nullptr || last == nullptr ||
       (last->sommets.size() > 1 && last->isClosed()) ||
-      last->sommets.back() != window.lastVertex()) {
+      last->sommets.back() != window.editor().lastVertex()) {
     return name + QStringLiteral(
                       " draws a polygon that is not the list's last, open one ending "
                       "on its last vertex");
@@ -241,12 +241,12 @@ QString roundTripMismatch(const TFMain& main, const QString& file) {
 }
 
 QString fileMismatch(const TFMain& main) {
-  if (main.project() == nullptr || !main.undoStack().isClean() ||
-      main.projectFileName().isEmpty()) {
+  if (main.project() == nullptr || !main.session().history().undoStack().isClean() ||
+      main.session().projectFileName().isEmpty()) {
     return {};
   }
   try {
-    const QString inFile = rebuiltDescription(io::readProjectFile(main.projectFileName()));
+    const QString inFile = rebuiltDescription(io::readProjectFile(main.session().projectFileName()));
     if (inFile == describeProject(main)) return {};
     return mismatch(QStringLiteral("a project without unsaved changes differs from its file"),
                     inFile, describeProject(main));

@@ -214,7 +214,7 @@ class MonkeyTest : public ShellTest {
 
 void MonkeyTest::restart() {
   startShell();
-  main().recovery().setInterval(0ms);  // recovery copies are events of the run, not of the clock
+  main().session().recovery().setInterval(0ms);  // recovery copies are events of the run, not of the clock
 }
 
 // Every run starts as the first run of the program on this machine: no recent projects, no
@@ -352,7 +352,7 @@ QString MonkeyTest::playOneEvent() {
   if (roll < 945) return openAndCancel();
   if (roll < 960) return oneOf(kViewCommands.data(), kViewCommands.size());
   if (roll < 980) {
-    main().recovery().saveCopy();
+    main().session().recovery().saveCopy();
     return QStringLiteral("recovery timer");
   }
   if (roll < 985) {
@@ -523,9 +523,9 @@ QString MonkeyTest::command(const char* name) {
   if (action == nullptr || !reachable(action)) {
     return QStringLiteral("menu %1 (out of reach)").arg(name);
   }
-  const bool clean = main().project() != nullptr && main().undoStack().isClean();
+  const bool clean = main().project() != nullptr && main().session().history().undoStack().isClean();
   action->trigger();
-  if (main().project() != nullptr && main().undoStack().isClean() && !clean) {
+  if (main().project() != nullptr && main().session().history().undoStack().isClean() && !clean) {
     ++activity.filesSaved;
   }
   return QStringLiteral("menu %1").arg(name);
@@ -600,10 +600,10 @@ QString MonkeyTest::quit() {
 // offered, and give back the polygons of the moment of the crash when restored.
 QString MonkeyTest::crashAndRestart() {
   const bool open = main().project() != nullptr;
-  const bool unsaved = open && !main().undoStack().isClean();
-  const QString file = open ? main().projectFileName() : QString();
+  const bool unsaved = open && !main().session().history().undoStack().isClean();
+  const QString file = open ? main().session().projectFileName() : QString();
   const QString expected = describeProject(main());
-  if (unsaved) main().recovery().saveCopy();
+  if (unsaved) main().session().recovery().saveCopy();
   restarting_ = true;
   restoreAnswer_ = chance(70) ? Answer::Yes : Answer::No;
   restart();
@@ -643,7 +643,7 @@ void MonkeyTest::checkRestore(bool neverSaved, const QString& file, const QStrin
   if (describeProject(main()) != expected) {
     pendingViolation_ = QStringLiteral("the restored polygons differ from those of the crash:\n") +
                         describeProject(main()) + QStringLiteral("\ninstead of\n") + expected;
-  } else if (main().undoStack().isClean() && expected != describeProjectFile(file)) {
+  } else if (main().session().history().undoStack().isClean() && expected != describeProjectFile(file)) {
     pendingViolation_ = QStringLiteral("a restored project shows no unsaved change");
   }
 }
@@ -704,13 +704,13 @@ TEST_F(MonkeyTest, APlantedFaultIsReportedWithTheSeedAndTheEvent) {
        }},
       {"a project without unsaved changes differs from its file",
        [&] {
-         if (leftPolygons() == nullptr || !main().undoStack().isClean() ||
-             main().projectFileName().isEmpty()) {
+         if (leftPolygons() == nullptr || !main().session().history().undoStack().isClean() ||
+             main().session().projectFileName().isEmpty()) {
            return false;
          }
-         io::ProjectFileData data = io::readProjectFile(main().projectFileName());
+         io::ProjectFileData data = io::readProjectFile(main().session().projectFileName());
          data.left = {};
-         io::writeProjectFile(main().projectFileName(), data, main().numberFormat());
+         io::writeProjectFile(main().session().projectFileName(), data, main().numberFormat());
          return true;
        },
        1},

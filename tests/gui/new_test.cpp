@@ -86,7 +86,7 @@ TEST_F(NewTest, RegressionPastedLineBreaksNeverReachTheProjectFile) {
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [aimageg_location=evil]"));
 
   const QString saved = path(QStringLiteral("scene.plk"));
-  ASSERT_EQ(main().saveProject(saved), SaveOutcome::Saved);
+  ASSERT_EQ(main().session().saveProject(saved), SaveOutcome::Saved);
   EXPECT_FALSE(fileBytes(saved).contains("\nimageg_location=evil"));
   const io::ProjectFileData data = io::readProjectFile(saved);
   EXPECT_EQ(data.projectName, "aimageg_location=evil");
@@ -127,7 +127,7 @@ TEST_F(NewTest, BrowseFillsTheFieldAndTheLastFolder) {
   EXPECT_TRUE(prompts.filters.first().contains(QStringLiteral("*.bmp")));
   EXPECT_EQ(dialog().leftImagePath(), leftPath);
   EXPECT_TRUE(dialog().rightImagePath().isEmpty());
-  EXPECT_EQ(main().lastDirectory(), folder.path());
+  EXPECT_EQ(main().session().lastDirectory(), folder.path());
 }
 
 }  // namespace

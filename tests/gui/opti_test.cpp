@@ -160,7 +160,7 @@ TEST_F(OptiTest, ACompletedRunIsOneUndoStep) {
   edit("Edit1")->setText(QStringLiteral("1"));
   start();
   ASSERT_NE(listing(), before);
-  QUndoStack& undo = main().undoStack();
+  QUndoStack& undo = main().session().history().undoStack();
   EXPECT_EQ(undo.undoText(), QStringLiteral("optimisation de la segmentation"));
   undo.undo();
   EXPECT_EQ(listing(), before);

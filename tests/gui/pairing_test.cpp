@@ -36,7 +36,7 @@ TEST_F(PairingTest, PairsShareAColourAndShowTheirNumber) {
   const QString left = writeGreyBmp(path(QStringLiteral("big_l.bmp")), 120, 90);
   const QString right = writeGreyBmp(path(QStringLiteral("big_r.bmp")), 120, 90);
   shell->newProject().setFields(QStringLiteral("paires"), left, right);
-  ASSERT_TRUE(main().createProjectFromImages());
+  ASSERT_TRUE(main().session().createProjectFromImages());
   for (PolygonList* polygons :
        {&main().project()->left.polygons, &main().project()->right.polygons}) {
     addSquare(*polygons, 5, 5, 30);
@@ -76,7 +76,7 @@ TEST_F(PairingTest, ALargePairOpensInsideTheScreen) {
   const QString left = writeGreyBmp(path(QStringLiteral("large_l.bmp")), 3000, 2000);
   const QString right = writeGreyBmp(path(QStringLiteral("large_r.bmp")), 3000, 2000);
   shell->newProject().setFields(QStringLiteral("grande"), left, right);
-  ASSERT_TRUE(main().createProjectFromImages());
+  ASSERT_TRUE(main().session().createProjectFromImages());
   for (TFImage* window : {main().leftWindow(), main().rightWindow()}) {
     const QRect screen = window->screen()->availableGeometry();
     EXPECT_TRUE(screen.contains(window->frameGeometry()));

@@ -52,7 +52,7 @@ TEST_F(RapportTest, SavesIsoLatinWithCrLf) {
   EXPECT_EQ(prompts.proposedNames, QStringList{QStringLiteral("scene.txt")});
   EXPECT_EQ(prompts.filters, QStringList{QStringLiteral("Rapport PLK(*.txt)")});
   EXPECT_EQ(fileBytes(path(QStringLiteral("notes.txt"))), QByteArray("Disparit\xe9s\r\nfin\r\n"));
-  EXPECT_EQ(main().lastDirectory(), folder.path());
+  EXPECT_EQ(main().session().lastDirectory(), folder.path());
 
   prompts.fileNames = {path(QStringLiteral("notes.txt.bak"))};
   click("Button1");

@@ -32,7 +32,7 @@ class RecoveryTest : public ShellTest {
   }
   void saveAs(const QString& target) {
     prompts.fileNames = {target};
-    ASSERT_EQ(main().saveProjectAs(), SaveOutcome::Saved);
+    ASSERT_EQ(main().session().saveProjectAs(), SaveOutcome::Saved);
   }
   void openScene() {
     prompts.fileNames = {scene()};
@@ -50,7 +50,7 @@ TEST_F(RecoveryTest, TheTimerCopiesAnEditAndTheNextRunRestoresIt) {
   makeUnsavedChange();
   main().listPolygons();
   const QString edited = listing();
-  main().recovery().setInterval(10ms);
+  main().session().recovery().setInterval(10ms);
   for (int wait = 0; wait < 300 && !QFile::exists(copyOf(scene())); ++wait) QTest::qWait(10);
   ASSERT_TRUE(QFile::exists(copyOf(scene())));
 
@@ -68,10 +68,10 @@ TEST_F(RecoveryTest, TheTimerCopiesAnEditAndTheNextRunRestoresIt) {
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scene] *"));
 
   // The restoration is one step: undoing it shows the file as saved.
-  main().undoEdit();
+  main().session().history().undo();
   EXPECT_EQ(leftCount(), 0U);
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scene]"));
-  main().redoEdit();
+  main().session().history().redo();
   action("Fermerprojet1")->trigger();
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
   EXPECT_EQ(leftCountIn(scene()), 1U);
@@ -80,7 +80,7 @@ TEST_F(RecoveryTest, TheTimerCopiesAnEditAndTheNextRunRestoresIt) {
 TEST_F(RecoveryTest, AProjectNeverSavedIsOfferedAtTheNextStart) {
   ASSERT_TRUE(openProject(QStringLiteral("brouillon")));
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   ASSERT_TRUE(QFile::exists(unsavedCopy()));
   const QString expected =
       QStringLiteral(
@@ -95,7 +95,7 @@ TEST_F(RecoveryTest, AProjectNeverSavedIsOfferedAtTheNextStart) {
   EXPECT_EQ(prompts.questions, QStringList{expected});
   ASSERT_NE(main().project(), nullptr);
   EXPECT_EQ(leftCount(), 1U);
-  EXPECT_TRUE(main().projectFileName().isEmpty());
+  EXPECT_TRUE(main().session().projectFileName().isEmpty());
   EXPECT_EQ(shell->newProject().leftImagePath(), leftPath);
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [brouillon] *"));
 
@@ -110,7 +110,7 @@ TEST_F(RecoveryTest, AnsweringNoRemovesTheCopyAndOpensTheFile) {
   makeUnsavedChange();
   saveAs(scene());
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   EXPECT_EQ(leftCountIn(copyOf(scene())), 2U);
 
   startShell();
@@ -118,48 +118,48 @@ TEST_F(RecoveryTest, AnsweringNoRemovesTheCopyAndOpensTheFile) {
   openScene();
   EXPECT_EQ(prompts.questions.size(), 1);
   EXPECT_EQ(leftCount(), 1U);
-  EXPECT_TRUE(main().undoStack().isClean());
+  EXPECT_TRUE(main().session().history().undoStack().isClean());
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
 
   makeUnsavedChange();
-  main().saveProjectAs();  // cancelled: the project stays unsaved
-  main().recovery().saveCopy();
+  main().session().saveProjectAs();  // cancelled: the project stays unsaved
+  main().session().recovery().saveCopy();
   ASSERT_TRUE(QFile::exists(copyOf(scene())));
 }
 
 TEST_F(RecoveryTest, NoCopyIsWrittenWhileNothingChanged) {
   ASSERT_TRUE(openProject());
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   saveAs(scene());
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   EXPECT_FALSE(QFile::exists(unsavedCopy()));
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
 
   // Undoing back to the saved polygons makes the copy useless.
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   ASSERT_TRUE(QFile::exists(copyOf(scene())));
-  main().undoEdit();
-  main().recovery().saveCopy();
+  main().session().history().undo();
+  main().session().recovery().saveCopy();
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
 }
 
 TEST_F(RecoveryTest, SavingAndClosingRemoveTheCopy) {
   ASSERT_TRUE(openProject());
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   saveAs(scene());
   EXPECT_FALSE(QFile::exists(unsavedCopy()));
 
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   prompts.answers = {Answer::No};
-  ASSERT_TRUE(main().askSaveAndClose());
+  ASSERT_TRUE(main().session().askSaveAndClose());
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
 
   ASSERT_TRUE(openProject());
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   prompts.answers = {Answer::No};
   EXPECT_TRUE(main().close());
   EXPECT_FALSE(QFile::exists(unsavedCopy()));
@@ -169,14 +169,14 @@ TEST_F(RecoveryTest, SavingAndClosingRemoveTheCopy) {
 TEST_F(RecoveryTest, ASaveDialogLeftWhileClosingKeepsTheCopy) {
   ASSERT_TRUE(openProject());
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   prompts.answers = {Answer::Yes};
-  ASSERT_TRUE(main().askSaveAndClose(CloseReason::Quit));
+  ASSERT_TRUE(main().session().askSaveAndClose(CloseReason::Quit));
   EXPECT_TRUE(QFile::exists(unsavedCopy()));
 
   // A new project's copy replaces it only once there is something to keep.
   ASSERT_TRUE(openProject());
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   EXPECT_EQ(leftCountIn(unsavedCopy()), 1U);
 }
 
@@ -184,18 +184,18 @@ TEST_F(RecoveryTest, AFailedSaveKeepsTheCopy) {
   ASSERT_TRUE(openProject());
   saveAs(scene());
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   prompts.fileNames = {path(QStringLiteral("missing/other.plk"))};
-  EXPECT_EQ(main().saveProjectAs(), SaveOutcome::Failed);
+  EXPECT_EQ(main().session().saveProjectAs(), SaveOutcome::Failed);
   EXPECT_EQ(leftCountIn(copyOf(scene())), 1U);
 
   prompts.answers = {Answer::Yes};
   prompts.fileNames = {path(QStringLiteral("missing/other.plk"))};
-  EXPECT_FALSE(main().askSaveAndClose());
+  EXPECT_FALSE(main().session().askSaveAndClose());
   EXPECT_TRUE(QFile::exists(copyOf(scene())));
 
   // The project has no file any more: its next copy goes with the unsaved one.
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   EXPECT_FALSE(QFile::exists(copyOf(scene())));
   EXPECT_EQ(leftCountIn(unsavedCopy()), 1U);
 }
@@ -210,8 +210,8 @@ TEST_F(RecoveryTest, ACopyThatCannotBeWrittenIsReportedOnce) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
 
-  main().recovery().saveCopy();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   EXPECT_EQ(prompts.errors,
             QStringList{recoveryFailureMessage(path(QStringLiteral("sub/scene.plk.recovery")))});
 }
@@ -220,7 +220,7 @@ TEST_F(RecoveryTest, AnOlderCopyIsNeitherOfferedNorRemoved) {
   ASSERT_TRUE(openProject());
   saveAs(scene());
   makeUnsavedChange();
-  main().recovery().saveCopy();
+  main().session().recovery().saveCopy();
   QFile copy(copyOf(scene()));
   ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
   ASSERT_TRUE(copy.setFileTime(QFileInfo(scene()).lastModified().addSecs(-3600),

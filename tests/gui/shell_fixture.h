@@ -89,7 +89,7 @@ class ShellTest : public ::testing::Test {
 
   bool openProject(const QString& name = QStringLiteral("scene")) {
     shell->newProject().setFields(name, leftPath, rightPath);
-    return main().createProjectFromImages();
+    return main().session().createProjectFromImages();
   }
 
   // The listing as shown once the events under way are processed: it follows the polygons once

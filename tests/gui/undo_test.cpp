@@ -51,24 +51,24 @@ TEST_F(UndoTest, AddingAndClosingUndoStepByStepAndResumeTheConstruction) {
   const std::vector<Sommet*> corners = left()[0].sommets;
   ASSERT_EQ(corners.size(), 4U);
   EXPECT_EQ(undoText(), QStringLiteral("Annuler fermeture du polygone"));
-  EXPECT_EQ(main().undoStack().count(), 4);
+  EXPECT_EQ(main().session().history().undoStack().count(), 4);
 
   action("Annuler1")->trigger();
   EXPECT_EQ(left()[0].sommets.size(), 3U);
-  EXPECT_EQ(main().leftWindow()->constructionState(), 1);
-  EXPECT_EQ(main().leftWindow()->lastVertex(), corners[2]);
+  EXPECT_EQ(main().leftWindow()->editor().constructionState(), 1);
+  EXPECT_EQ(main().leftWindow()->editor().lastVertex(), corners[2]);
   EXPECT_EQ(undoText(), QStringLiteral("Annuler ajout du sommet"));
   EXPECT_EQ(redoText(), QStringLiteral("Rétablir fermeture du polygone"));
   for (int i = 0; i < 3; ++i) action("Annuler1")->trigger();
   EXPECT_TRUE(left().empty());
-  EXPECT_EQ(main().leftWindow()->constructionState(), 0);
+  EXPECT_EQ(main().leftWindow()->editor().constructionState(), 0);
   EXPECT_FALSE(action("Annuler1")->isEnabled());
   EXPECT_EQ(undoText(), QStringLiteral("Annuler"));
 
   for (int i = 0; i < 4; ++i) action("Retablir1")->trigger();
   ASSERT_EQ(left().size(), 1U);
   EXPECT_EQ(left()[0].sommets, corners);
-  EXPECT_EQ(main().leftWindow()->constructionState(), 0);
+  EXPECT_EQ(main().leftWindow()->editor().constructionState(), 0);
   EXPECT_TRUE(listing().contains(QStringLiteral("( 10.0   8.0) ( 10.0  30.0) ( 22.0   8.0)")));
 }
 
@@ -78,10 +78,10 @@ TEST_F(UndoTest, AMoveIsOneStepFromPressToRelease) {
   drag({30, 10}, {34, 16});
   ASSERT_EQ(left()[0].sommets[1]->V, 34.0);
   EXPECT_EQ(undoText(), QStringLiteral("Annuler déplacement du sommet"));
-  main().undoEdit();
+  main().session().history().undo();
   EXPECT_EQ(left()[0].sommets[1]->U, 10.0);
   EXPECT_EQ(left()[0].sommets[1]->V, 30.0);
-  main().redoEdit();
+  main().session().history().redo();
   EXPECT_EQ(left()[0].sommets[1]->U, 16.0);
   EXPECT_EQ(left()[0].sommets[1]->V, 34.0);
 }
@@ -104,11 +104,11 @@ TEST_F(UndoTest, AnUndoneDeleteRestoresTheSharedVertexObject) {
   EXPECT_EQ(left().vertexCount(), 3U);
   EXPECT_EQ(undoText(), QStringLiteral("Annuler suppression du sommet"));
 
-  main().undoEdit();
+  main().session().history().undo();
   EXPECT_EQ(left().capture(), before);
   EXPECT_EQ(left()[0].sommets[1], shared);
   EXPECT_EQ(left()[1].sommets[0], shared);
-  main().redoEdit();
+  main().session().history().redo();
   EXPECT_EQ(left().vertexCount(), 3U);
 }
 
@@ -118,15 +118,15 @@ TEST_F(UndoTest, EndingLockingAndAdjustingAreSteps) {
   click({30, 10});
   QTest::mouseClick(surface(), Qt::RightButton, Qt::NoModifier, {30, 10});
   EXPECT_EQ(undoText(), QStringLiteral("Annuler fin du polygone"));
-  main().undoEdit();
-  EXPECT_EQ(main().leftWindow()->constructionState(), 1);
-  main().redoEdit();
-  EXPECT_EQ(main().leftWindow()->constructionState(), 0);
+  main().session().history().undo();
+  EXPECT_EQ(main().leftWindow()->editor().constructionState(), 1);
+  main().session().history().redo();
+  EXPECT_EQ(main().leftWindow()->editor().constructionState(), 0);
 
   main().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
   EXPECT_TRUE(left()[0].locked);
   EXPECT_EQ(undoText(), QStringLiteral("Annuler blocage du polygone"));
-  main().undoEdit();
+  main().session().history().undo();
   EXPECT_FALSE(left()[0].locked);
   EXPECT_TRUE(listing().contains(QStringLiteral("1 (libre)")));
 
@@ -138,7 +138,7 @@ TEST_F(UndoTest, EndingLockingAndAdjustingAreSteps) {
   for (const QPoint at : {QPoint(8, 10), QPoint(30, 10), QPoint(34, 5), QPoint(34, 25)}) click(at);
   EXPECT_EQ(left()[0].sommets[1]->V, 34.0);
   EXPECT_EQ(undoText(), QStringLiteral("Annuler ajustement du sommet"));
-  main().undoEdit();
+  main().session().history().undo();
   EXPECT_EQ(left()[0].sommets[1]->V, 30.0);
 }
 
@@ -153,7 +153,7 @@ TEST_F(UndoTest, ReinitialisationIsUndoneWithItsEffectOnTheResults) {
   main().project()->results.pointsDetected = true;
   main().project()->results.interestPoints.resize(1);
 
-  main().undoEdit();
+  main().session().history().undo();
   ASSERT_EQ(left().size(), 1U);
   EXPECT_EQ(left()[0].sommets, corners);
   EXPECT_FALSE(main().project()->results.pointsDetected);
@@ -163,20 +163,20 @@ TEST_F(UndoTest, ReinitialisationIsUndoneWithItsEffectOnTheResults) {
 // The title shows the unsaved changes; the questions come only with them.
 TEST_F(UndoTest, TheCleanStateDrivesTheTitleAndTheQuestions) {
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scene]"));
-  EXPECT_TRUE(main().askSaveAndClose(CloseReason::Continue));
+  EXPECT_TRUE(main().session().askSaveAndClose(CloseReason::Continue));
   EXPECT_TRUE(prompts.questions.isEmpty());
 
   ASSERT_TRUE(openProject());
   main().leftWindow()->move(700, 700);
   drawTriangle();
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scene] *"));
-  for (int i = 0; i < 4; ++i) main().undoEdit();
+  for (int i = 0; i < 4; ++i) main().session().history().undo();
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scene]"));
-  main().redoEdit();
+  main().session().history().redo();
   prompts.fileNames = {path(QStringLiteral("scene.plk"))};
   main().Fermerprojet1Click();
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scene]"));
-  main().undoEdit();
+  main().session().history().undo();
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK [scene] *"));
 
   prompts.answers = {Answer::Cancel};
@@ -190,7 +190,7 @@ TEST_F(UndoTest, TheCleanStateDrivesTheTitleAndTheQuestions) {
   EXPECT_EQ(prompts.questions.size(), 2);
   EXPECT_EQ(prompts.questions.last(), kContinueQuestion);
   EXPECT_EQ(main().project(), nullptr);
-  EXPECT_EQ(main().undoStack().count(), 0);
+  EXPECT_EQ(main().session().history().undoStack().count(), 0);
   EXPECT_EQ(main().windowTitle(), QStringLiteral("PLK"));
 }
 
@@ -199,7 +199,7 @@ TEST_F(UndoTest, ClosingClearsTheListingAndThePointerLabel) {
   drawTriangle();
   main().showPointerPosition(3, 4);
   prompts.answers = {Answer::No};
-  ASSERT_TRUE(main().askSaveAndClose(CloseReason::Quit));
+  ASSERT_TRUE(main().session().askSaveAndClose(CloseReason::Quit));
   EXPECT_TRUE(listing().isEmpty());
   EXPECT_EQ(main().findChild<QLabel*>(QStringLiteral("LabelUV"))->text(),
             QStringLiteral("          "));
@@ -222,7 +222,7 @@ TEST_F(UndoTest, ShortcutsSaveOpenAndUndo) {
   EXPECT_TRUE(QFile::exists(path(QStringLiteral("scene.plk"))));
   prompts.fileNames = {path(QStringLiteral("other.plk"))};
   QTest::keyClick(&main(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_EQ(main().projectFileName(), path(QStringLiteral("other.plk")));
+  EXPECT_EQ(main().session().projectFileName(), path(QStringLiteral("other.plk")));
   QTest::keyClick(&main(), Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(prompts.dialogTitles.last(), QStringLiteral("Ouverture de projet"));
 }
@@ -231,24 +231,24 @@ TEST_F(UndoTest, RecentProjectsSurviveARestart) {
   for (const char* name : {"a.plk", "b.plk", "c.plk", "d.plk", "e.plk", "b.plk"}) {
     prompts.fileNames = {path(QString::fromLatin1(name))};
     prompts.answers = {Answer::Yes};  // replaces b.plk the second time
-    main().saveProjectAs();
+    main().session().saveProjectAs();
   }
   const QStringList expected = {path(QStringLiteral("b.plk")), path(QStringLiteral("e.plk")),
                                 path(QStringLiteral("d.plk")), path(QStringLiteral("c.plk"))};
-  EXPECT_EQ(main().recentProjects(), expected);
+  EXPECT_EQ(main().session().recentProjects(), expected);
 
   startShell();
-  EXPECT_EQ(main().recentProjects(), expected);
+  EXPECT_EQ(main().session().recentProjects(), expected);
   QAction* first = main().findChild<QAction*>(QStringLiteral("Projetrecent1"));
   ASSERT_NE(first, nullptr);
   first->trigger();
   ASSERT_NE(main().project(), nullptr);
-  EXPECT_EQ(main().projectFileName(), path(QStringLiteral("b.plk")));
+  EXPECT_EQ(main().session().projectFileName(), path(QStringLiteral("b.plk")));
 
   // A project that no longer opens leaves the list.
   QFile::remove(path(QStringLiteral("e.plk")));
   main().findChild<QAction*>(QStringLiteral("Projetrecent2"))->trigger();
-  EXPECT_FALSE(main().recentProjects().contains(path(QStringLiteral("e.plk"))));
+  EXPECT_FALSE(main().session().recentProjects().contains(path(QStringLiteral("e.plk"))));
 }
 
 // A file that is no project file is named in the refusal; a valid file whose image is missing
@@ -270,7 +270,7 @@ TEST_F(UndoTest, TheRefusalNamesTheProjectFileWhenTheFileIsInvalid) {
 
   ASSERT_TRUE(openProject());
   prompts.fileNames = {path(QStringLiteral("scene.plk"))};
-  main().saveProjectAs();
+  main().session().saveProjectAs();
   QFile::remove(leftPath);
   prompts.errors.clear();
   prompts.answers = {Answer::No};

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   plk::DialogPrompts prompts;
   const plk::Shell shell(prompts, plk::io::systemNumberFormat(), plk::helpFolders());
   if (!parser.positionalArguments().isEmpty()) {
-    shell.main().openRecentProject(parser.positionalArguments().first());
+    shell.main().session().openRecentProject(parser.positionalArguments().first());
   }
   return QApplication::exec();
 }

@@ -11,8 +11,8 @@
 #include "core/fonctions/photometric.h"
 
 // The pieces of the photometric plane fit that its source files share: the fit's frame and
-// parameters, the start, one level's descent and the quality figures. Included only by those
-// files and their tests.
+// parameters, the start, one level's descent and the quality figures. No other part of the
+// program includes it.
 namespace plk::photometric_detail {
 
 // Levels of the pyramid at most.

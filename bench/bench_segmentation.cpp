@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include "core/fonctions/gradient.h"
-#include "core/fonctions/segmentation.h"
+#include "core/fonctions/segmentation_detail.h"
 #include "core/polygon_list.h"
 #include "io/image_io.h"
 #include "numeric/optim.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fonctions/segmentation.h"
+#include "core/fonctions/segmentation_detail.h"
 #include "segmentation_test_support.h"
 
 namespace plk {

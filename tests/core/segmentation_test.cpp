@@ -1,4 +1,4 @@
-#include "core/fonctions/segmentation.h"
+#include "core/fonctions/segmentation_detail.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/fonctions/sampling.h"
+#include "core/fonctions/segmentation_detail.h"
 #include "core/parallel.h"
 #include "numeric/simopt.h"
 

@@ -98,10 +98,6 @@ struct EnergyField {
 void exactSearch(const Polygone& working, Polygone& polygon, double precisionStep,
                  EnergyField& field);
 
-// The plain depth-first enumeration of every combination, the reference for exactSearch.
-void exactSearchByEnumeration(const Polygone& working, Polygone& polygon, double precisionStep,
-                              EnergyField& field);
-
 // What optimisePolygon tells its caller.
 struct PolygonOutcome {
   bool stopped = false;  // the caller asked to stop after an iteration

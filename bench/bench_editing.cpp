@@ -302,6 +302,7 @@ class ReferenceScene final : public plk::ImageWindowHost {
   void listPolygons() override { referenceListing(memo_, project_); }
   void showPointerPosition(int, int) override {}
   void chooseEditMode(plk::EditMode) override {}
+  void copyPolygon(plk::ImageSideKind) override {}
   void beginPolygonEdit() override {}
   void endPolygonEdit(const QString&, plk::VertexStore) override {}
 

@@ -26,6 +26,7 @@ class SilentHost final : public plk::ImageWindowHost {
   void listPolygons() override {}
   void showPointerPosition(int, int) override {}
   void chooseEditMode(plk::EditMode) override {}
+  void copyPolygon(plk::ImageSideKind) override {}
   void beginPolygonEdit() override {}
   void endPolygonEdit(const QString&, plk::VertexStore) override {}
 };

@@ -9,12 +9,15 @@
 #include <QToolButton>
 #include <QUndoStack>
 
+#include "core/fonctions/partner.h"
 #include "core/verdict.h"
 #include "shell/listing_view.h"
 #include "shell/new.h"
 #include "shell/rapport.h"
+#include "tools/appariement.h"
 #include "ui/placement.h"
 #include "ui/prompts.h"
+#include "ui/window_layout.h"
 
 namespace plk {
 
@@ -119,6 +122,51 @@ void TFMain::showPointerPosition(int row, int column) {
 void TFMain::projectOpened() {
   updateTitle();
   enableProjectMenus(true);
+  placeWindows();
+}
+
+namespace {
+
+const QString kMainKey = QStringLiteral("principale");
+const QString kReportKey = QStringLiteral("rapport");
+const QString kLeftKey = QStringLiteral("gauche");
+const QString kRightKey = QStringLiteral("droite");
+
+}  // namespace
+
+void TFMain::placeWindows() {
+  const QRect available = screen()->availableGeometry();
+  const WindowLayout remembered{
+      rememberedFrame(kMainKey, available), rememberedFrame(kReportKey, available),
+      rememberedFrame(kLeftKey, available), rememberedFrame(kRightKey, available)};
+  if (remembered.main.isEmpty() || remembered.report.isEmpty() || remembered.left.isEmpty() ||
+      remembered.right.isEmpty()) {
+    arrangeWindows();
+    return;
+  }
+  placeWindow(*this, remembered.main);
+  placeWindow(*windows_->rapport, remembered.report);
+  placeWindow(*leftWindow(), remembered.left);
+  placeWindow(*rightWindow(), remembered.right);
+}
+
+void TFMain::arrangeWindows() {
+  TFImage* left = leftWindow();
+  if (left == nullptr) return;
+  const WindowLayout layout = layOutWindows(
+      screen()->availableGeometry(), frameSizeFor(*this, size()),
+      frameSizeFor(*left, QSize(left->imageWidth(), left->imageHeight())));
+  placeWindow(*this, layout.main);
+  placeWindow(*windows_->rapport, layout.report);
+  placeWindow(*left, layout.left);
+  placeWindow(*rightWindow(), layout.right);
+}
+
+void TFMain::projectClosing() {
+  rememberFrame(kMainKey, *this);
+  rememberFrame(kReportKey, *windows_->rapport);
+  rememberFrame(kLeftKey, *leftWindow());
+  rememberFrame(kRightKey, *rightWindow());
 }
 
 // Also empties the listing and the pointer label, which would otherwise show a closed project.
@@ -202,6 +250,21 @@ void TFMain::toggleLock(PolygonList& polygons) {
                                 : QStringLiteral("déblocage du polygone"));
   listPolygons();
   redrawImages();
+}
+
+void TFMain::copyPolygon(ImageSideKind from) {
+  if (project() == nullptr) return;
+  session_->finishGestures();
+  const bool fromLeft = from == ImageSideKind::Left;
+  const auto placed =
+      partnerCorners(*project(), fromLeft, windows_->appariement->disparityRange());
+  if (const auto* message = std::get_if<std::string>(&placed)) {
+    prompts_.showError(this, fromUtf8(*message));
+    return;
+  }
+  TFImage* target = fromLeft ? rightWindow() : leftWindow();
+  target->addPolygon(std::get<std::vector<Point2>>(placed), QStringLiteral("copie du polygone"));
+  listPolygons();
 }
 
 void TFMain::beginPolygonEdit() { session_->history().begin(); }

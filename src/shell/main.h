@@ -74,13 +74,21 @@ class TFMain final : public QMainWindow,
   void listPolygons() override;
   void showPointerPosition(int row, int column) override;
   void chooseEditMode(EditMode mode) override;
+  // "Copier le polygone vers l'image droite" (or gauche): the partner of the next polygon without
+  // one, placed by its photometric plane or by the disparity that aligns its pixels best.
+  void copyPolygon(ImageSideKind from) override;
   void beginPolygonEdit() override;
   void endPolygonEdit(const QString& what, VertexStore released) override;
   void endPolygonEdit(const QString& what) override;
 
   void projectOpened() override;
+  void projectClosing() override;
   void projectClosed() override;
   void polygonsChanged() override;
+
+  // "Affichage > Disposer les fenêtres": the image windows side by side, the main window and the
+  // report beside them, on the screen's available area.
+  void arrangeWindows();
 
   void Nouveauprojet1Click();
   void Ouvrirprojet1Click();
@@ -114,6 +122,9 @@ class TFMain final : public QMainWindow,
   void createHelpMenu();
   QAction* addMenuItem(QMenu* menu, const QString& name, const QString& caption);
   void enableProjectMenus(bool enabled);
+  // A project opened: the windows take the places they had when the last one closed, when those
+  // still fit the screen, or are arranged.
+  void placeWindows();
   void updateTitle();
 
   void chooseMode(EditMode mode);
@@ -144,6 +155,9 @@ class TFMain final : public QMainWindow,
   QAction* Imagegauche1 = nullptr;
   QAction* Imagedroite1 = nullptr;
   QAction* Rapport1 = nullptr;
+  QAction* Disposerlesfenetres1 = nullptr;
+  QAction* CopierVersDroite1 = nullptr;
+  QAction* CopierVersGauche1 = nullptr;
   QMenu* Outils1 = nullptr;
 };
 

@@ -206,6 +206,15 @@ void TFMain::createEditMenu() {
                                QStringLiteral("Réinitialiser les sommets de l'image droite"));
   connect(left, &QAction::triggered, this, &TFMain::Rinitialiserlessommetsdelimagegauche1Click);
   connect(right, &QAction::triggered, this, &TFMain::Rinitialiserlessommetsdelimagedroite1Click);
+  menu->addSeparator();
+  CopierVersDroite1 = addMenuItem(menu, QStringLiteral("CopierVersDroite1"),
+                                  QStringLiteral("Copier le polygone vers l'image droite"));
+  CopierVersGauche1 = addMenuItem(menu, QStringLiteral("CopierVersGauche1"),
+                                  QStringLiteral("Copier le polygone vers l'image gauche"));
+  connect(CopierVersDroite1, &QAction::triggered, this,
+          [this] { copyPolygon(ImageSideKind::Left); });
+  connect(CopierVersGauche1, &QAction::triggered, this,
+          [this] { copyPolygon(ImageSideKind::Right); });
 }
 
 void TFMain::createViewMenu() {
@@ -214,6 +223,10 @@ void TFMain::createViewMenu() {
   Imagegauche1 = addMenuItem(menu, QStringLiteral("Imagegauche1"), QStringLiteral("Image gauche"));
   Imagedroite1 = addMenuItem(menu, QStringLiteral("Imagedroite1"), QStringLiteral("Image droite"));
   Rapport1 = addMenuItem(menu, QStringLiteral("Rapport1"), QStringLiteral("Rapport"));
+  menu->addSeparator();
+  Disposerlesfenetres1 = addMenuItem(menu, QStringLiteral("Disposerlesfenetres1"),
+                                     QStringLiteral("Disposer les fenêtres"));
+  connect(Disposerlesfenetres1, &QAction::triggered, this, &TFMain::arrangeWindows);
   const auto showWindow = [](QWidget* window) {
     if (window == nullptr) return;
     window->show();
@@ -265,6 +278,7 @@ void TFMain::createHelpMenu() {
 
 void TFMain::enableProjectMenus(bool enabled) {
   for (QAction* action : {Fermerprojet1, Sauverprojetsous1, Imagegauche1, Imagedroite1, Rapport1,
+                          Disposerlesfenetres1, CopierVersDroite1, CopierVersGauche1,
                           Outils1->menuAction()}) {
     action->setEnabled(enabled);
   }

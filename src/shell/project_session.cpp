@@ -76,6 +76,7 @@ bool ProjectSession::askSaveAndClose(CloseReason reason) {
 }
 
 void ProjectSession::closeProject() {
+  if (project_) listener_.projectClosing();
   history_.clear();
   recovery_->forgetCopy();
   leftWindow_.reset();
@@ -151,7 +152,6 @@ bool ProjectSession::createProjectFromImages(const QString& projectFile) {
 
   project->imageHeight = left->imageHeight();
   project->imageWidth = right->imageWidth();
-  right->move(right->pos() + QPoint(20, 20));
   computeGradients(*project);
   project_ = std::move(project);
   leftWindow_ = std::move(left);

@@ -36,6 +36,8 @@ class SessionListener {
   virtual ~SessionListener() = default;
   // A project and its two windows were created: the menus and the title follow.
   virtual void projectOpened() = 0;
+  // The project and its windows are about to go.
+  virtual void projectClosing() = 0;
   // The project and its windows are gone: the menus, the mode, the listing and the title follow.
   virtual void projectClosed() = 0;
   // The polygons changed as a whole (opened, undone, restored): listing and drawings follow.

@@ -5,17 +5,14 @@
 #include <QMenu>
 #include <QSettings>
 
+#include "ui/user_settings.h"
+
 namespace plk {
 
 namespace {
 
 const QString kRecentProjectsKey = QStringLiteral("projetsRecents");
 constexpr int kRecentProjectCount = 4;
-
-QSettings userSettings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("PLK"),
-                   QStringLiteral("PLK"));
-}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "core/runs/match.h"
+#include "core/textformat.h"
 #include "ui/progress.h"
 #include "ui/prompts.h"
 #include "ui/tool_host.h"
@@ -68,6 +69,15 @@ void TFAppariement::createSearchZone() {
   Edit5 = newField(this, "Edit5", defaults.q2);
   for (QLineEdit* field : {Edit2, Edit3, Edit4, Edit5}) row->addWidget(field);
   fieldsLayout()->addLayout(row);
+}
+
+DisparityRange TFAppariement::disparityRange() const {
+  const MatchFields defaults;
+  const auto columns = [](const QLineEdit* field, const std::string& fallback) {
+    return static_cast<double>(
+        parseInteger(textOf(field)).value_or(parseInteger(fallback).value_or(0)));
+  };
+  return {-columns(Edit5, defaults.q2), columns(Edit4, defaults.q1)};
 }
 
 void TFAppariement::Button1Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/fonctions/partner.h"
 #include "tools/tool_dialog.h"
 
 class QCheckBox;
@@ -12,6 +13,10 @@ namespace plk {
 class TFAppariement final : public ToolDialog {
  public:
   TFAppariement(ToolHost& host, Prompts& prompts, QWidget* parent = nullptr);
+
+  // The disparities its search zone spans (columns q1 left to q2 right of the left point), from
+  // the fields as they stand, or their defaults where they are no whole number.
+  [[nodiscard]] DisparityRange disparityRange() const;
 
  protected:
   void Button1Click() override;

@@ -61,6 +61,8 @@ class TFImage : public QWidget {
   [[nodiscard]] QWidget* paintBox() const;  // the drawing surface receiving mouse events
 
   [[nodiscard]] const PolygonEditor& editor() const { return editor_; }
+  // Adds a closed polygon through `corners` as clicks there would, as one undo step.
+  void addPolygon(std::span<const Point2> corners, const QString& what);
   // Abandons a polygon under construction and forgets Adjust picks.
   void resetConstruction();
   [[nodiscard]] ConstructionState construction() const { return editor_.construction(); }

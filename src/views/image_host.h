@@ -7,6 +7,8 @@
 
 namespace plk {
 
+enum class ImageSideKind;
+
 // What an image window asks of the main window.
 class ImageWindowHost {
  public:
@@ -17,6 +19,8 @@ class ImageWindowHost {
   virtual void showPointerPosition(int row, int column) = 0;
   // Chooses the editing mode of both windows, as its speed button does.
   virtual void chooseEditMode(EditMode mode) = 0;
+  // Copies the next polygon of the `from` image without a partner to the other image.
+  virtual void copyPolygon(ImageSideKind from) = 0;
   // Bracket a change of the polygons made by one gesture: the change becomes one undo step named
   // `what` (nothing is recorded when nothing changed). `released` holds the vertices the gesture
   // took out of the list, kept alive for the undo.

@@ -72,6 +72,12 @@ void TFImage::restoreConstruction(const ConstructionState& state) {
   setCaptionForZoom();
 }
 
+void TFImage::addPolygon(std::span<const Point2> corners, const QString& what) {
+  editor_.addPolygon(corners, what);
+  showCursor();
+  redrawView();
+}
+
 void TFImage::showMode() {
   showCursor();
   setCaptionForZoom();
@@ -132,7 +138,7 @@ void TFImage::PaintBoxLeave() {
 }
 
 // Esc ends the polygon under construction as the other mouse buttons do; A, M, D and F choose
-// the Add, Move, Del and Arrow modes.
+// the Add, Move, Del and Arrow modes; C copies a polygon to the other image.
 void TFImage::keyPressEvent(QKeyEvent* event) {
   const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
   const std::optional<EditMode> mode = modeForKey(event->key());
@@ -141,6 +147,8 @@ void TFImage::keyPressEvent(QKeyEvent* event) {
     host_.listPolygons();
   } else if (plain && mode) {
     host_.chooseEditMode(*mode);
+  } else if (plain && event->key() == Qt::Key_C) {
+    host_.copyPolygon(kind_);
   } else {
     QWidget::keyPressEvent(event);
   }

@@ -53,7 +53,7 @@ void PolygonEditor::restoreConstruction(const ConstructionState& state) {
 }
 
 // The first vertex within reach, earlier polygons and earlier elements first.
-void PolygonEditor::hoverTest(int row, int column) {
+void PolygonEditor::hoverTest(double row, double column) {
   hoveredVertex_ = nullptr;
   for (std::size_t k = 0; k < polygons_.size(); ++k) {
     for (Sommet* vertex : polygons_[k].sommets) {
@@ -67,7 +67,7 @@ void PolygonEditor::hoverTest(int row, int column) {
   }
 }
 
-void PolygonEditor::snapToBorders(int row, int column) {
+void PolygonEditor::snapToBorders(double row, double column) {
   if (column < kBorderReach) {
     editing_.snapV = 0;
   } else if (column > width_ - kBorderReach - 1) {
@@ -139,7 +139,7 @@ bool PolygonEditor::escape() {
 }
 
 // A vertex at the press position, taking the border row or column the pointer is snapped to.
-Sommet* PolygonEditor::createSnappedVertex(int row, int column) {
+Sommet* PolygonEditor::createSnappedVertex(double row, double column) {
   const bool snappedU = editing_.snapU != kNoSnap;
   const bool snappedV = editing_.snapV != kNoSnap;
   return polygons_.createVertex(snappedU ? editing_.snapU : row, snappedV ? editing_.snapV : column,
@@ -234,6 +234,28 @@ std::optional<QString> PolygonEditor::runAdjustment() {
   adjustPicks_[1]->V = meeting->v;
   adjustPicks_[1]->U = meeting->u;
   return std::nullopt;
+}
+
+void PolygonEditor::addPolygon(std::span<const Point2> corners, const QString& what) {
+  host_.beginPolygonEdit();
+  constructionState_ = 0;
+  lastVertex_ = nullptr;
+  std::vector<Sommet*> vertices;
+  for (const Point2& corner : corners) {
+    editing_.snapU = kNoSnap;
+    editing_.snapV = kNoSnap;
+    hoverTest(corner.u, corner.v);
+    if (hoveredVertex_ == nullptr) snapToBorders(corner.u, corner.v);
+    Sommet* vertex =
+        hoveredVertex_ != nullptr ? hoveredVertex_ : createSnappedVertex(corner.u, corner.v);
+    if (vertices.empty() || vertices.back() != vertex) vertices.push_back(vertex);
+  }
+  hoveredVertex_ = nullptr;
+  editing_.snapU = kNoSnap;
+  editing_.snapV = kNoSnap;
+  vertices.push_back(vertices.front());
+  polygons_.appendPolygon().sommets = std::move(vertices);
+  host_.endPolygonEdit(what, {});
 }
 
 // Any button ends a drag; the vertex lands on the border the pointer is snapped to.

@@ -3,9 +3,11 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <span>
 
 #include "core/editing.h"
 #include "core/polygon_list.h"
+#include "core/polyfunc.h"
 
 namespace plk {
 
@@ -41,6 +43,11 @@ class PolygonEditor {
   // The pointer left the surface: it hovers nothing, unless a drag holds it; false then.
   bool leave();
 
+  // Ends a polygon under construction and adds the closed polygon through `corners` as clicks
+  // there would: each corner takes the vertex within reach or snaps to the borders. One undo
+  // step named `what`.
+  void addPolygon(std::span<const Point2> corners, const QString& what);
+
   // Abandons a polygon under construction and forgets Adjust picks.
   void resetConstruction();
   [[nodiscard]] ConstructionState construction() const;
@@ -57,9 +64,9 @@ class PolygonEditor {
   [[nodiscard]] const Sommet* draggedVertex() const { return draggedVertex_; }
 
  private:
-  void hoverTest(int row, int column);
-  void snapToBorders(int row, int column);
-  [[nodiscard]] Sommet* createSnappedVertex(int row, int column);
+  void hoverTest(double row, double column);
+  void snapToBorders(double row, double column);
+  [[nodiscard]] Sommet* createSnappedVertex(double row, double column);
   void addPress(Qt::MouseButton button, int row, int column);
   [[nodiscard]] QString extendConstruction(int row, int column);
   void endConstruction();

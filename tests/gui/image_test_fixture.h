@@ -31,6 +31,7 @@ class RecordingHost final : public ImageWindowHost {
   void listPolygons() override { ++listings; }
   void showPointerPosition(int row, int column) override { labels.emplace_back(row, column); }
   void chooseEditMode(EditMode mode) override { chosenModes.push_back(mode); }
+  void copyPolygon(ImageSideKind) override {}
   void beginPolygonEdit() override { ++editsBegun; }
   void endPolygonEdit(const QString& what, VertexStore) override { edits << what; }
 };

@@ -38,6 +38,7 @@
 #include "tools/opti.h"
 #include "ui/placement.h"
 #include "ui/prompts.h"
+#include "views/disparity_map.h"
 
 namespace plk {
 
@@ -108,6 +109,7 @@ ReportSink& TFMain::showReport() {
 void TFMain::redrawImages() {
   redraw(leftWindow());
   redraw(rightWindow());
+  refreshDisparityMap(*this);
 }
 
 void TFMain::chooseMode(EditMode mode) {

@@ -288,8 +288,10 @@ void DisparityMapWindow::paintScale(QPainter& painter) const {
   }
   painter.fillRect(bar, gradient);
   const NumberFormat format = host_.numberFormat();
-  for (int i = 0; i < kScaleTicks; ++i) {
-    const double f = static_cast<double>(i) / (kScaleTicks - 1);
+  // A map of one value has one label, at the middle where its colour is.
+  const int ticks = highest_ > lowest_ ? kScaleTicks : 1;
+  for (int i = 0; i < ticks; ++i) {
+    const double f = ticks == 1 ? 0.5 : static_cast<double>(i) / (ticks - 1);
     const double y = bar.top() + f * bar.height();
     painter.drawLine(QPointF(bar.right(), y), QPointF(bar.right() + 4, y));
     const double value = highest_ - f * (highest_ - lowest_);

@@ -67,6 +67,7 @@ class SilentPrompts final : public plk::Prompts {
                        const QString&) override {
     return {};
   }
+  QString folderName(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 // The left Tsukuba image scaled to 3000 x 2000, kept 8-bit grey.

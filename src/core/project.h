@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,6 +110,9 @@ struct ToolResults {
   // The estimate whose verdicts the windows show: the last disparity run's choice (index of the
   // dialog's radio item), "Robuste + non linéaire" until then.
   std::int32_t verdictEstimate = 3;
+  // The disparity of every pixel (row-major, infinity where a pixel has none) from the last
+  // completed disparity run, for the map window; null before the first. Shared, never copied.
+  std::shared_ptr<const std::vector<double>> disparityMap;
   bool pointsDetected = false;
   bool pointsMatched = false;
   bool homographiesEstimated = false;

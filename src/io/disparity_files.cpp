@@ -63,13 +63,17 @@ void appendLittleEndian(QByteArray& bytes, float value) {
 
 }  // namespace
 
-void writeDisparityFiles(const QString& folder, const DisparityMaps& maps) {
+QStringList writeDisparityFiles(const QString& folder, const DisparityMaps& maps) {
+  const QStringList names{QStringLiteral("carte.bmp"), QStringLiteral("disparites.txt"),
+                          QStringLiteral("carte1.bmp"), QStringLiteral("carte1gris.bmp"),
+                          QStringLiteral("carte1occ.bmp")};
   const QDir dir(folder);
-  saveImage(dir.filePath(QStringLiteral("carte.bmp")), toQImage(maps.fineMap), "BMP");
-  writeTextFile(dir.filePath(QStringLiteral("disparites.txt")), textLines(maps.text));
-  saveImage(dir.filePath(QStringLiteral("carte1.bmp")), toQImage(maps.map), "BMP");
-  saveImage(dir.filePath(QStringLiteral("carte1gris.bmp")), toQImage(maps.greyMap), "BMP");
-  saveImage(dir.filePath(QStringLiteral("carte1occ.bmp")), toQImage(maps.occlusionMask), "BMP");
+  saveImage(dir.filePath(names[0]), toQImage(maps.fineMap), "BMP");
+  writeTextFile(dir.filePath(names[1]), textLines(maps.text));
+  saveImage(dir.filePath(names[2]), toQImage(maps.map), "BMP");
+  saveImage(dir.filePath(names[3]), toQImage(maps.greyMap), "BMP");
+  saveImage(dir.filePath(names[4]), toQImage(maps.occlusionMask), "BMP");
+  return names;
 }
 
 void writeFineOcclusions(const QString& path, const DisparityMaps& maps) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -11,8 +12,9 @@ namespace plk::io {
 // The five files of the disparity tool, in this order, in `folder`, each replacing any file of
 // the same name: "carte.bmp", "disparites.txt", "carte1.bmp", "carte1gris.bmp",
 // "carte1occ.bmp". The pictures are 24-bit BMPs holding the blue, green and red channels; the text
-// is ISO-8859-1 with CR LF. Throws IoError naming the first file that could not be written.
-void writeDisparityFiles(const QString& folder, const DisparityMaps& maps);
+// is ISO-8859-1 with CR LF. Returns their names in that order; throws IoError naming the first
+// file that could not be written.
+QStringList writeDisparityFiles(const QString& folder, const DisparityMaps& maps);
 
 // The fine samples of the left polygons that found no disparity, white on black, at the size
 // of the fine map, in the BMP form of "carte1occ.bmp".

@@ -37,7 +37,7 @@ void seedFromClock() {
 class Annealer {
  public:
   Annealer(const Objective& f, Vector& x, const Vector& lower, const Vector& upper, int first,
-           int last, double tolerance, OptimLog& log)
+           int last, double tolerance, OptimLog& log, const AnnealingCheck& keepGoing)
       : f_(f),
         x_(x),
         lower_(lower),
@@ -46,6 +46,7 @@ class Annealer {
         last_(last),
         tolerance_(tolerance),
         log_(log),
+        keepGoing_(keepGoing),
         range_(x.size(), 0.0),
         step_(x.size(), 0.0),
         best_(x.size(), 0.0),
@@ -53,18 +54,20 @@ class Annealer {
     for (int i = first_; i <= last_; ++i) at(range_, i) = at(upper_, i) - at(lower_, i);
   }
 
-  // One cycle from x; x receives the best point. Returns the status.
+  // One cycle from x; x receives the best point. Returns the status; a stopped cycle leaves x
+  // where it was when the caller's check stopped it.
   OptimStatus runCycle(std::int32_t maxIterations, double& fMin) {
     for (int i = first_; i <= last_; ++i) {
       at(step_, i) = 0.5 * at(range_, i);
       at(best_, i) = at(x_, i);
     }
+    if (!proceed()) return OptimStatus::Converged;
     value_ = f_(x_);
     fMin = value_;
     temperature_ = initialTemperature();
     std::int32_t iteration = 0;
     do {
-      runTemperatureStage(fMin);
+      if (!runTemperatureStage(fMin)) return OptimStatus::Converged;
       log_.writeLine(
           annealingLogLine(iteration, temperature_, value_, uphillCount_, uphillAccepted_));
       temperature_ *= coolingFactor;
@@ -74,6 +77,8 @@ class Annealer {
     return iteration > maxIterations ? OptimStatus::IterationLimit : OptimStatus::Converged;
   }
 
+  [[nodiscard]] bool stopped() const { return stopped_; }
+
  private:
   // The median uphill difference met by random probes, scaled so that it is accepted with
   // probability 1/2. The probes move x; the reference value stays that of the start point.
@@ -81,7 +86,7 @@ class Annealer {
     double previous = value_;
     Vector differences;
     int i = first_;
-    for (int probe = 0; probe < temperatureProbes; ++probe) {
+    for (int probe = 0; probe < temperatureProbes && proceed(); ++probe) {
       at(x_, i) = at(lower_, i) + randomUniform() * at(range_, i);
       const double probed = f_(x_);
       if (probed > previous) differences.push_back(probed - previous);
@@ -92,15 +97,26 @@ class Annealer {
     return median(differences, 0, static_cast<int>(differences.size()) - 1) / kLn2;
   }
 
-  void runTemperatureStage(double& fMin) {
+  // False when the caller's check stopped it.
+  bool runTemperatureStage(double& fMin) {
     uphillCount_ = 0;
     uphillAccepted_ = 0;
     for (int adjustment = 0; adjustment < adjustmentsPerTemperature; ++adjustment) {
       for (int sweep = 0; sweep < sweepsPerAdjustment; ++sweep) {
-        for (int i = first_; i <= last_; ++i) tryMove(i, fMin);
+        for (int i = first_; i <= last_; ++i) {
+          if (!proceed()) return false;
+          tryMove(i, fMin);
+        }
       }
       adjustSteps();
     }
+    return true;
+  }
+
+  // Asks the caller's check before an evaluation; once it said stop, stays stopped.
+  bool proceed() {
+    if (!stopped_ && keepGoing_ && !keepGoing_()) stopped_ = true;
+    return !stopped_;
   }
 
   void tryMove(int i, double& fMin) {
@@ -165,6 +181,8 @@ class Annealer {
   int last_;
   double tolerance_;
   OptimLog& log_;
+  const AnnealingCheck& keepGoing_;
+  bool stopped_ = false;
   Vector range_;
   Vector step_;
   Vector best_;
@@ -188,21 +206,25 @@ void setAnnealingClock(MillisecondClock clock) { gClock = std::move(clock); }
 
 AnnealingResult simulatedAnnealing(const Objective& f, Vector& x, const Vector& lower,
                                    const Vector& upper, int first, int last,
-                                   std::int32_t maxIterations, double tolerance) {
+                                   std::int32_t maxIterations, double tolerance,
+                                   const AnnealingCheck& keepGoing) {
   OptimLog log;
   log.open();
   seedFromClock();
   AnnealingResult result;
-  Annealer annealer(f, x, lower, upper, first, last, tolerance, log);
+  Annealer annealer(f, x, lower, upper, first, last, tolerance, log, keepGoing);
   for (int cycle = 1;; ++cycle) {
     log.writeLine("Simulated annealing: Cycle " + std::to_string(cycle));
     log.writeLine("");
     log.writeLine("Iter         T              F        Inc   Acc");
     result.status = annealer.runCycle(maxIterations, result.fMin);
-    if (cycle + 1 > maxCycles || result.status != OptimStatus::Converged) break;
+    if (annealer.stopped() || cycle + 1 > maxCycles || result.status != OptimStatus::Converged) {
+      break;
+    }
   }
   log.close();
   result.logFailed = log.failed();
+  result.stopped = annealer.stopped();
   return result;
 }
 

@@ -33,15 +33,20 @@ struct AnnealingResult {
   OptimStatus status = OptimStatus::Converged;  // Converged or IterationLimit
   double fMin = 0.0;                            // the objective at the returned point
   bool logFailed = false;                       // the trace could not be created or written
+  bool stopped = false;  // the caller's check stopped the run; x and fMin are then meaningless
 };
+
+// Asked before every evaluation of the objective; false stops the annealing.
+using AnnealingCheck = std::function<bool()>;
 
 // Minimises f over lower[i] <= x[i] <= upper[i], i in first..last (lower = upper fixes a
 // coordinate), from the start point x, which receives the best point found. The run stops when
 // every step is below max(tolerance |best[i]|, tolerance), or with IterationLimit once more than
-// maxIterations temperature stages have run.
+// maxIterations temperature stages have run. An empty `keepGoing` never stops it.
 [[nodiscard]] AnnealingResult simulatedAnnealing(const Objective& f, Vector& x, const Vector& lower,
                                                  const Vector& upper, int first, int last,
-                                                 std::int32_t maxIterations, double tolerance);
+                                                 std::int32_t maxIterations, double tolerance,
+                                                 const AnnealingCheck& keepGoing = {});
 
 // One line of the trace: stage number, temperature, current value, uphill moves tried and
 // accepted.

@@ -18,6 +18,7 @@
 #include "ui/placement.h"
 #include "ui/prompts.h"
 #include "ui/window_layout.h"
+#include "views/disparity_map.h"
 
 namespace plk {
 
@@ -74,6 +75,7 @@ ReportSink& TFMain::showReport() {
 void TFMain::redrawImages() {
   redraw(leftWindow());
   redraw(rightWindow());
+  refreshDisparityMap(*this);
 }
 
 // Move, Del and Adjust abandon a polygon under construction and forget Adjust picks. Arrow and

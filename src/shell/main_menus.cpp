@@ -21,6 +21,7 @@
 #include "tools/disparites.h"
 #include "tools/estime.h"
 #include "tools/opti.h"
+#include "views/disparity_map.h"
 
 // The main window's panels and menus, as built once at start-up.
 namespace plk {
@@ -239,6 +240,9 @@ void TFMain::createViewMenu() {
           [this, showWindow] { showWindow(rightWindow()); });
   connect(Rapport1, &QAction::triggered, this,
           [this, showWindow] { showWindow(windows_->rapport.get()); });
+  QAction* map = addMenuItem(menu, QStringLiteral("Cartedesdisparites1"),
+                             QStringLiteral("Carte des disparités"));
+  connect(map, &QAction::triggered, this, [this] { showDisparityMap(*this, prompts_, *this); });
 }
 
 void TFMain::createToolsMenu() {

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "io/io_error.h"
 #include "io/text_file.h"
@@ -29,6 +30,11 @@ void TFRapport::createControls() {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setFocus();
+  // Every move of the view, by the user or by the report itself, decides whether the next
+  // lines are followed: a view left at the end follows them, one scrolled up stays put.
+  QScrollBar* bar = Memo1->verticalScrollBar();
+  connect(bar, &QScrollBar::valueChanged, this,
+          [this, bar](int value) { followsEnd_ = value == bar->maximum(); });
 
   auto* Button1 = new QPushButton(QStringLiteral("Sauver..."), this);
   Button1->setObjectName(QStringLiteral("Button1"));
@@ -56,6 +62,12 @@ void TFRapport::appendLine(std::string_view utf8) {
   if (holdsLines_ && Memo1->document()->isEmpty()) text.prepend(QLatin1Char('\n'));
   Memo1->appendPlainText(text);
   holdsLines_ = true;
+  if (followsEnd_) scrollToEnd();
+}
+
+void TFRapport::scrollToEnd() {
+  QScrollBar* bar = Memo1->verticalScrollBar();
+  bar->setValue(bar->maximum());
 }
 
 QStringList TFRapport::lines() const {

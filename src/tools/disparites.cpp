@@ -6,9 +6,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <memory>
 #include <variant>
+#include <vector>
 
 #include "core/runs/disparites.h"
 #include "io/disparity_files.h"
@@ -30,6 +33,7 @@ TFDisparites::TFDisparites(ToolHost& host, Prompts& prompts, QWidget* parent)
                    QStringLiteral("Coefficient multiplicatif pour la carte en niveaux de gris :"),
                    QString::fromStdString(defaults.greyMultiplier));
   createRadioGroup();
+  createFolderRow();
 }
 
 QLineEdit* TFDisparites::addField(const char* name, const QString& label, const QString& text) {
@@ -59,6 +63,37 @@ void TFDisparites::createRadioGroup() {
   fieldsLayout()->addWidget(group);
 }
 
+void TFDisparites::createFolderRow() {
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(QStringLiteral("Dossier des fichiers :"), this));
+  folderField_ = new QLineEdit(this);
+  folderField_->setObjectName(QStringLiteral("EditFolder"));
+  folderField_->setReadOnly(true);
+  row->addWidget(folderField_, 1);
+  auto* browse = new QPushButton(QStringLiteral("Parcourir..."), this);
+  browse->setObjectName(QStringLiteral("ButtonFolder"));
+  connect(browse, &QPushButton::clicked, this, &TFDisparites::chooseFolder);
+  row->addWidget(browse);
+  fieldsLayout()->addLayout(row);
+}
+
+QString TFDisparites::outputFolder() const {
+  return chosenFolder_.isEmpty() ? QDir::currentPath() : chosenFolder_;
+}
+
+void TFDisparites::showEvent(QShowEvent* event) {
+  ToolDialog::showEvent(event);
+  folderField_->setText(QDir::toNativeSeparators(outputFolder()));
+}
+
+void TFDisparites::chooseFolder() {
+  const QString chosen = prompts_.folderName(
+      this, QStringLiteral("Dossier des fichiers de disparités"), outputFolder());
+  if (chosen.isEmpty()) return;
+  chosenFolder_ = chosen;
+  folderField_->setText(QDir::toNativeSeparators(chosen));
+}
+
 void TFDisparites::Button1Click() {
   Project* project = host_.project();
   if (project == nullptr) return;
@@ -71,16 +106,30 @@ void TFDisparites::Button1Click() {
   }
   ReportSink& report = host_.showReport();
   ProgressDialog progress(this, windowTitle());
-  const DisparitesOutcome outcome =
+  DisparitesOutcome outcome =
       runDisparites(*project, fields, std::get<DisparityParameters>(checked), report, progress,
                     host_.numberFormat());
   if (outcome.status == RunStatus::Cancelled) return;
   // The windows show the verdicts on the estimate just used.
   project->results.verdictEstimate = fields.homographyIndex;
+  // The map window shows this map; the files take the rest.
+  project->results.disparityMap =
+      std::make_shared<const std::vector<double>>(std::move(outcome.maps->disparities));
   host_.redrawImages();
   host_.listPolygons();
+  writeFiles(*outcome.maps, report);
+}
+
+// The files, then the report line naming them and their folder, and the dialog closes; a file
+// that cannot be written is shown and the dialog stays open.
+void TFDisparites::writeFiles(const DisparityMaps& maps, ReportSink& report) {
+  const QString folder = outputFolder();
   try {
-    io::writeDisparityFiles(QDir::currentPath(), *outcome.maps);
+    const QStringList written = io::writeDisparityFiles(folder, maps);
+    report.appendLine((QStringLiteral("  Fichiers écrits dans ") +
+                       QDir::toNativeSeparators(folder) + QStringLiteral(" : ") +
+                       written.join(QStringLiteral(", ")))
+                          .toStdString());
   } catch (const io::IoError& error) {
     prompts_.showError(this, QString::fromUtf8(error.what()));
     return;

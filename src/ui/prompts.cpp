@@ -52,4 +52,8 @@ QString DialogPrompts::saveFileName(QWidget* parent, const QString& title, const
                                       QFileDialog::DontConfirmOverwrite);
 }
 
+QString DialogPrompts::folderName(QWidget* parent, const QString& title, const QString& directory) {
+  return QFileDialog::getExistingDirectory(parent, title, directory);
+}
+
 }  // namespace plk

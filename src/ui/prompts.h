@@ -25,6 +25,8 @@ class Prompts {
                                const QString& filter) = 0;
   virtual QString saveFileName(QWidget* parent, const QString& title, const QString& directory,
                                const QString& proposedName, const QString& filter) = 0;
+  // An existing folder, or an empty text when the user cancels.
+  virtual QString folderName(QWidget* parent, const QString& title, const QString& directory) = 0;
 };
 
 // The real boxes and dialogs; the box title is the application's title.
@@ -37,6 +39,7 @@ class DialogPrompts final : public Prompts {
                        const QString& filter) override;
   QString saveFileName(QWidget* parent, const QString& title, const QString& directory,
                        const QString& proposedName, const QString& filter) override;
+  QString folderName(QWidget* parent, const QString& title, const QString& directory) override;
 };
 
 }  // namespace plk

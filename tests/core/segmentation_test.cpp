@@ -381,5 +381,34 @@ TEST_F(OptimisePolygonTest, StoppingAfterAnIterationEndsTheCall) {
             "( 10,0  10,0) ");
 }
 
+// Within an iteration the search asks between batches of side measurements (exact search) or
+// before each evaluation (annealing); a stop ends the call at once, with no iteration result
+// and the polygon as it was.
+TEST_F(OptimisePolygonTest, StoppingWithinAnIterationLeavesThePolygonAsItWas) {
+  const Gradients g = test::gradientsOf(test::rectangleImage(80, 60, 20, 25, 39, 54));
+  for (const std::int32_t annealing : {0, 50}) {
+    PolygonList own;
+    Polygone& polygon =
+        test::addPolygon(own, {{17.5, 22.5}, {17.5, 56.5}, {41.5, 56.5}, {41.5, 22.5}});
+    const std::string before = vertexListText(polygon, {});
+    OptimisationParameters parameters = test::parametersFor({1}, annealing);
+    parameters.samplingStep = 1e-4;  // half a million samples a side: many batches
+    report.lines.clear();
+    int asked = 0;
+    const PolygonOutcome outcome = optimisePolygon(
+        g.x, g.y, polygon, parameters, report, NumberFormat{'.'}, [](std::int32_t) { return true; },
+        [&] { return ++asked < 3; });
+    EXPECT_TRUE(outcome.stopped) << annealing;
+    EXPECT_EQ(asked, 3) << annealing;
+    EXPECT_EQ(vertexListText(polygon, {}), before) << annealing;
+    EXPECT_EQ(std::count_if(report.lines.begin(), report.lines.end(),
+                            [](const std::string& line) {
+                              return line.find("Polygone final") != std::string::npos;
+                            }),
+              0)
+        << annealing;
+  }
+}
+
 }  // namespace
 }  // namespace plk

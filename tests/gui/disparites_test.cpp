@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -12,6 +13,7 @@
 #include "full_file_system.h"
 #include "shell/rapport.h"
 #include "shell_fixture.h"
+#include "views/disparity_map.h"
 
 namespace plk::test {
 namespace {
@@ -55,6 +57,15 @@ class DisparitesTest : public ShellTest {
     dialog->findChild<QLineEdit*>(QString::fromLatin1(field))->setText(text);
   }
   void start() { dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); }
+
+  // The pointer moves over the map to image position (row, column).
+  static void movePointer(const DisparityMapWindow& window, double row, double column) {
+    QWidget& surface = window.surface();
+    const QPointF at = window.surfacePoint(row, column);
+    QMouseEvent move(QEvent::MouseMove, at, surface.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&surface, &move);
+  }
 
   QString previousFolder;
   std::unique_ptr<TFDisparites> dialog;
@@ -123,7 +134,11 @@ TEST_F(DisparitesTest, ARunReportsItsFieldsAndWritesTheFiveFiles) {
                              QStringLiteral("  Coefficient multiplicatif RVB : 1000"),
                              QStringLiteral("  Coefficient multiplicatif niveaux de gris : 8"),
                              QStringLiteral("  Homographie choisie : estimation non linéaire"),
-                             QString()};
+                             QString(),
+                             QStringLiteral("  Fichiers écrits dans ") +
+                                 QDir::toNativeSeparators(folder.path()) +
+                                 QStringLiteral(" : carte.bmp, disparites.txt, carte1.bmp, "
+                                                "carte1gris.bmp, carte1occ.bmp")};
   EXPECT_EQ(report.mid(report.indexOf(rule)), expected);
 
   const QImage fine(path(QStringLiteral("carte.bmp")));
@@ -239,6 +254,54 @@ TEST_F(DisparitesTest, HomographiesOfChangedPolygonsAreRefusedUntilUndone) {
   start();
   EXPECT_EQ(prompts.errors.size(), 1);
   EXPECT_TRUE(QFile::exists(path(QStringLiteral("carte.bmp"))));
+}
+
+// The files go to the folder chosen with "Parcourir...", which the report names with them. The
+// map window, which before a run says there is no map, then shows under the pointer the
+// disparity of the pixel and its polygon's verdict, and where the map has none, that it has none.
+TEST_F(DisparitesTest, TheMapWindowShowsTheDisparityAndVerdictUnderThePointer) {
+  QAction* showMap = action("Cartedesdisparites1");
+  showMap->trigger();
+  EXPECT_EQ(prompts.errors, QStringList{QStringLiteral(
+                                "Aucune carte des disparités n'a encore été calculée pour ce "
+                                "projet.")});
+  prompts.errors.clear();
+
+  estimate();
+  ToolResults& results = main().project()->results;
+  results.matches = {InterestPointList(4)};
+  PolygonEstimation fewInliers;
+  fewInliers.inlierCount = 5;
+  results.polygonEstimations = {fewInliers};
+  results.homographiesEstimated = true;
+  const QString maps = path(QStringLiteral("cartes"));
+  ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("cartes")));
+  prompts.fileNames = {maps};
+  dialog->findChild<QPushButton*>(QStringLiteral("ButtonFolder"))->click();
+  EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("EditFolder"))->text(),
+            QDir::toNativeSeparators(maps));
+  dialog->findChild<QButtonGroup*>()->button(1)->click();  // "Non linéaire"
+  start();
+  ASSERT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(QFile::exists(QDir(maps).filePath(QStringLiteral("carte1occ.bmp"))));
+  EXPECT_FALSE(QFile::exists(path(QStringLiteral("carte.bmp"))));
+  EXPECT_EQ(shell->rapport().lines().last(),
+            QStringLiteral("  Fichiers écrits dans ") + QDir::toNativeSeparators(maps) +
+                QStringLiteral(" : carte.bmp, disparites.txt, carte1.bmp, carte1gris.bmp, "
+                               "carte1occ.bmp"));
+
+  showMap->trigger();
+  auto* window = dynamic_cast<DisparityMapWindow*>(
+      main().findChild<QWidget*>(QStringLiteral("Cartedesdisparites")));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  const QChar separator = QLatin1Char(main().numberFormat().decimalSeparator);
+  movePointer(*window, 10.5, 15.5);
+  EXPECT_EQ(window->pointerText(),
+            QStringLiteral("Ligne 10, colonne 15 : disparité 4") + separator +
+                QStringLiteral("50 px ; polygone 1 : à vérifier (5 inliers, moins de 8)"));
+  movePointer(*window, 25.5, 5.5);
+  EXPECT_EQ(window->pointerText(), QStringLiteral("Ligne 25, colonne 5 : aucune disparité"));
 }
 
 }  // namespace

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUndoStack>
 
 #include "numeric/optim.h"
@@ -189,6 +192,40 @@ TEST_F(OptiTest, UnwritableTraceGivesOneErrorAfterACompletedRun) {
   EXPECT_EQ(prompts.errors,
             QStringList{QStringLiteral("Le fichier de suivi optim.log n'a pas pu être écrit.")});
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+// An exact search at fine levels, seconds of work, lets the events through: its progress shows
+// at half a second and "Annuler" ends it at once, the polygons as they were.
+TEST_F(OptiTest, AnExactSearchShowsItsProgressAndStopsWhenCancelled) {
+  openWithTriangle();
+  const QString before = listing();
+  choose("RadioGroup2", QStringLiteral("Solutions exactes"));
+  edit("Edit1")->setText(QStringLiteral("1000 999 998 997 996 995 994 993 992 991"));
+  bool shown = false;
+  bool cancelled = false;
+  QString unit;
+  // "Annuler" is pressed at 600 ms; the run sees it at its next turn of the event loop.
+  constexpr qint64 kPressAt = 600;
+  QElapsedTimer clock;
+  clock.start();
+  QTimer::singleShot(kPressAt, dialog.get(), [&] {
+    auto* progress = dialog->findChild<QProgressDialog*>();
+    if (progress == nullptr) return;
+    shown = progress->isVisible();
+    unit = progress->labelText();
+    cancelled = true;
+    progress->cancel();
+  });
+  start();
+  ASSERT_TRUE(cancelled) << "no event was processed during the run";
+  const qint64 stopping = clock.elapsed() - kPressAt;
+  RecordProperty("millisecondsFromCancelToReturn", static_cast<int>(stopping));
+  EXPECT_LT(stopping, 500);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(unit.startsWith(QStringLiteral("Image gauche : polygone 1/1"))) << unit.toStdString();
+  EXPECT_EQ(shell->rapport().lines().last(), QStringLiteral("Calcul interrompu."));
+  EXPECT_EQ(listing(), before);
+  EXPECT_TRUE(dialog->isVisible());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "shell/rapport.h"
 
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest/QTest>
 
 #include "shell_fixture.h"
@@ -84,6 +86,32 @@ TEST_F(RapportTest, FailedWriteKeepsTheReport) {
   ASSERT_EQ(prompts.errors.size(), 1);
   EXPECT_TRUE(prompts.errors.first().contains(path(QStringLiteral("missing/notes.txt"))));
   EXPECT_EQ(rapport().lines(), QStringList{QStringLiteral("gardé")});
+}
+
+// The report follows its newest line, lines written while it was hidden included, until the
+// user scrolls up; back at the end, it follows again.
+TEST_F(RapportTest, FollowsTheNewestLineUnlessScrolledUp) {
+  QScrollBar& bar = *rapport().findChild<QPlainTextEdit*>("Memo1")->verticalScrollBar();
+  const auto appendLines = [&](int count) {
+    for (int i = 0; i < count; ++i) rapport().appendLine("ligne " + std::to_string(i));
+  };
+  appendLines(100);
+  rapport().show();
+  QCoreApplication::processEvents();
+  ASSERT_GT(bar.maximum(), 0);
+  EXPECT_EQ(bar.value(), bar.maximum());
+  appendLines(100);
+  EXPECT_EQ(bar.value(), bar.maximum());
+
+  bar.setValue(bar.maximum() / 2);  // the user scrolls up to read
+  const int reading = bar.value();
+  appendLines(3);
+  EXPECT_EQ(bar.value(), reading);
+
+  bar.setValue(bar.maximum());
+  appendLines(3);
+  EXPECT_EQ(bar.value(), bar.maximum());
+  EXPECT_TRUE(rapport().lines().endsWith(QStringLiteral("ligne 2")));
 }
 
 }  // namespace

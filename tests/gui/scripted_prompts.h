@@ -50,6 +50,10 @@ class ScriptedPrompts final : public Prompts {
     filters << filter;
     return nextFile(title);
   }
+  QString folderName(QWidget*, const QString& title, const QString&) override {
+    dialogTitles << title;
+    return nextFile(title);
+  }
 
  private:
   Answer next(const QString& text, bool cancelOffered) {

@@ -19,6 +19,9 @@ constexpr double kNoEnergyYet = -100.0;
 // finite so that temperatures and differences stay numbers.
 constexpr double kZeroEnergyObjective = 1e300;
 constexpr double kUnreached = -std::numeric_limits<double>::infinity();
+// Samples each thread measures between two questions to the caller's stop check in an exact
+// search: about a hundredth of a second of work.
+constexpr std::size_t kBatchSamplesPerThread = std::size_t{1} << 18;
 
 const std::string kLevelRule = "              " + std::string(63, '-');
 
@@ -28,6 +31,18 @@ double distance(SidePoint a, SidePoint b) {
   const double du = b.u - a.u;
   const double dv = b.v - a.v;
   return std::sqrt(du * du + dv * dv);
+}
+
+// How many halvings of the side from p to q bring consecutive samples at most s apart.
+int halvingCount(SidePoint p, SidePoint q, double s) {
+  int halvings = 0;
+  for (SidePoint second = q; distance(p, second) > s; second = midpoint(p, second)) ++halvings;
+  return halvings;
+}
+
+// The size of sideSamples(p, q, s).
+std::size_t sampleCount(SidePoint p, SidePoint q, double s) {
+  return (std::size_t{1} << halvingCount(p, q, s)) + 1;
 }
 
 // Appends the points of [a, b) after `depth` halvings, in order along the side.
@@ -72,13 +87,12 @@ std::size_t distinctCount(const Polygone& polygon) { return polygon.sommets.size
 // of its two ends: side k joins vertex k to vertex k + 1, the last one back to vertex 0.
 class CandidateCycle {
  public:
-  CandidateCycle(const Polygone& working, double precisionStep, EnergyField& field) {
+  CandidateCycle(const Polygone& working, double precisionStep, const EnergyField& field) {
     const std::size_t count = distinctCount(working);
     for (std::size_t k = 0; k < count; ++k) {
       candidates_.push_back(vertexCandidates(*working.sommets[k], precisionStep,
                                              field.imageHeight(), field.imageWidth()));
     }
-    measureSides(field);
   }
 
   [[nodiscard]] std::size_t size() const { return candidates_.size(); }
@@ -111,6 +125,30 @@ class CandidateCycle {
     return best;
   }
 
+  // Fills every side table from the cache, measuring the missing sides in parallel, a batch at
+  // a time; false when `keepGoing`, asked before each batch, stopped it.
+  bool measureSides(EnergyField& field, const ContinueCheck& keepGoing) {
+    const std::vector<PendingSide> pending = collectSides(field);
+    for (std::size_t begin = 0; begin < pending.size();) {
+      if (keepGoing && !keepGoing()) return false;
+      const std::size_t end = batchEnd(pending, begin, field.samplingStep);
+      std::vector<double> measured(end - begin);
+      parallelFor(measured.size(), [&](std::size_t i) {
+        const PendingSide& side = pending[begin + i];
+        measured[i] = sideEnergy(sideSamples(start(side), finish(side), field.samplingStep),
+                                 field.gradientX, field.gradientY);
+      });
+      for (std::size_t i = 0; i < measured.size(); ++i) {
+        const PendingSide& side = pending[begin + i];
+        const std::size_t width = candidates_[next(side.k)].size();
+        sides_[side.k][side.a * width + side.b] = measured[i];
+        field.cache.store(start(side), finish(side), measured[i]);
+      }
+      begin = end;
+    }
+    return true;
+  }
+
  private:
   [[nodiscard]] std::size_t next(std::size_t k) const { return (k + 1) % candidates_.size(); }
 
@@ -127,12 +165,22 @@ class CandidateCycle {
     return reached;
   }
 
-  // Fills every side table from the cache, measuring the missing sides in parallel.
-  void measureSides(EnergyField& field) {
-    struct Pending {
-      std::size_t k, a, b;
-    };
-    std::vector<Pending> pending;
+  // Side k from candidate a of its start to candidate b of its end.
+  struct PendingSide {
+    std::size_t k, a, b;
+  };
+
+  [[nodiscard]] SidePoint start(const PendingSide& side) const {
+    return position(candidates_[side.k][side.a]);
+  }
+  [[nodiscard]] SidePoint finish(const PendingSide& side) const {
+    return position(candidates_[next(side.k)][side.b]);
+  }
+
+  // Sizes every side table, fills in the sides on one border line and those in the cache, and
+  // returns the others.
+  std::vector<PendingSide> collectSides(const EnergyField& field) {
+    std::vector<PendingSide> pending;
     sides_.resize(size());
     for (std::size_t k = 0; k < size(); ++k) {
       const std::vector<Sommet>& from = candidates_[k];
@@ -150,21 +198,21 @@ class CandidateCycle {
         }
       }
     }
-    std::vector<double> measured(pending.size());
-    parallelFor(pending.size(), [&](std::size_t i) {
-      const Pending& side = pending[i];
-      const SidePoint p = position(candidates_[side.k][side.a]);
-      const SidePoint q = position(candidates_[next(side.k)][side.b]);
-      measured[i] =
-          sideEnergy(sideSamples(p, q, field.samplingStep), field.gradientX, field.gradientY);
-    });
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-      const Pending& side = pending[i];
-      const std::size_t width = candidates_[next(side.k)].size();
-      sides_[side.k][side.a * width + side.b] = measured[i];
-      field.cache.store(position(candidates_[side.k][side.a]),
-                        position(candidates_[next(side.k)][side.b]), measured[i]);
+    return pending;
+  }
+
+  // The end of the batch from `begin`: sides are added until they hold kBatchSamplesPerThread
+  // samples for each thread.
+  [[nodiscard]] std::size_t batchEnd(const std::vector<PendingSide>& pending, std::size_t begin,
+                                     double samplingStep) const {
+    const std::size_t budget = kBatchSamplesPerThread * static_cast<std::size_t>(threadCount());
+    std::size_t samples = 0;
+    std::size_t end = begin;
+    while (end < pending.size() && samples < budget) {
+      samples += sampleCount(start(pending[end]), finish(pending[end]), samplingStep);
+      ++end;
     }
+    return end;
   }
 
   std::vector<std::vector<Sommet>> candidates_;
@@ -252,13 +300,14 @@ class PolygonOptimiser {
  public:
   PolygonOptimiser(const IntMatrix& gradientX, const IntMatrix& gradientY, Polygone& polygon,
                    const OptimisationParameters& parameters, ReportSink& report,
-                   NumberFormat format)
+                   NumberFormat format, const ContinueCheck& keepGoing)
       : gradientX_(gradientX),
         gradientY_(gradientY),
         polygon_(polygon),
         parameters_(parameters),
         report_(report),
-        format_(format) {
+        format_(format),
+        keepGoing_(keepGoing) {
     working_.copyVerticesFrom(polygon, store_);
     objective_.copyVerticesFrom(polygon, store_);
   }
@@ -295,12 +344,7 @@ class PolygonOptimiser {
                          std::to_string(precision));
       report_.appendLine("                      - Polygone initial : " +
                          vertexListText(working_, format_));
-      if (usesExactSearch(movable)) {
-        polygon_.value = 0.0;
-        exactSearch(working_, polygon_, step, field);
-      } else {
-        anneal(step, field);
-      }
+      if (!searchOnce(movable, step, field)) return LevelEnd::Stopped;
       reportIterationResult();
       const bool improved = polygon_.value > bestEnergy;
       if (improved) {
@@ -320,6 +364,13 @@ class PolygonOptimiser {
     return LevelEnd::NotConverged;
   }
 
+  // One iteration's search from the working polygon into polygon_; false when stopped within it.
+  bool searchOnce(std::int32_t movable, double step, EnergyField& field) {
+    if (!usesExactSearch(movable)) return anneal(step, field);
+    polygon_.value = 0.0;
+    return exactSearchUntil(working_, polygon_, step, field, keepGoing_);
+  }
+
   [[nodiscard]] bool usesExactSearch(std::int32_t movable) const {
     return parameters_.annealingIterations == 0 ||
            (parameters_.annealingMinVertices != 0 && movable < parameters_.annealingMinVertices);
@@ -335,8 +386,8 @@ class PolygonOptimiser {
 
   // Simulated annealing over both coordinates of every distinct vertex, in a box of half-width
   // `step` around the working polygon; border coordinates and held vertices stay put. Positions
-  // are measured on the 0.1-pixel grid.
-  void anneal(double step, EnergyField& field) {
+  // are measured on the 0.1-pixel grid. False when stopped before the annealing's end.
+  bool anneal(double step, EnergyField& field) {
     const std::size_t count = distinctCount(working_);
     Vector x(2 * count);
     Vector lower(2 * count);
@@ -359,13 +410,15 @@ class PolygonOptimiser {
     };
     const AnnealingResult result =
         simulatedAnnealing(objective, x, lower, upper, 0, static_cast<int>(2 * count) - 1,
-                           parameters_.annealingIterations, step);
+                           parameters_.annealingIterations, step, keepGoing_);
     outcome_.annealingLogFailed = outcome_.annealingLogFailed || result.logFailed;
+    if (result.stopped) return false;
     report_.appendLine(result.status == OptimStatus::Converged
                            ? "                      *** Convergence *** "
                            : "                      *** Pas de convergence *** ");
     placeOnTenthGrid(x, polygon_);
     polygon_.value = result.fMin >= kZeroEnergyObjective ? 0.0 : 1.0 / result.fMin;
+    return true;
   }
 
   // Vertex i at (R(10 x[2i]) / 10, R(10 x[2i + 1]) / 10), the closing entry like vertex 0.
@@ -384,6 +437,7 @@ class PolygonOptimiser {
   const OptimisationParameters& parameters_;
   ReportSink& report_;
   NumberFormat format_;
+  const ContinueCheck& keepGoing_;
   VertexStore store_;
   Polygone working_;
   Polygone objective_;
@@ -411,8 +465,7 @@ void SideEnergyCache::store(SidePoint p, SidePoint q, double energy) {
 }
 
 std::vector<SidePoint> sideSamples(SidePoint p, SidePoint q, double s) {
-  int halvings = 0;
-  for (SidePoint second = q; distance(p, second) > s; second = midpoint(p, second)) ++halvings;
+  const int halvings = halvingCount(p, q, s);
   std::vector<SidePoint> points;
   points.reserve((std::size_t{1} << halvings) + 1);
   appendHalvings(p, q, halvings, points);
@@ -493,9 +546,15 @@ std::vector<Sommet> vertexCandidates(const Sommet& vertex, double precisionStep,
 
 void exactSearch(const Polygone& working, Polygone& polygon, double precisionStep,
                  EnergyField& field) {
-  const CandidateCycle cycle(working, precisionStep, field);
+  (void)exactSearchUntil(working, polygon, precisionStep, field, {});
+}
+
+bool exactSearchUntil(const Polygone& working, Polygone& polygon, double precisionStep,
+                      EnergyField& field, const ContinueCheck& keepGoing) {
+  CandidateCycle cycle(working, precisionStep, field);
   // Like the enumeration, which meets no complete combination then, leave the polygon alone.
-  if (!cycle.everyVertexPlaced()) return;
+  if (!cycle.everyVertexPlaced()) return true;
+  if (!cycle.measureSides(field, keepGoing)) return false;
   const std::size_t firstCount = cycle.candidates(0).size();
   std::vector<double> totals(firstCount);
   for (std::size_t a = 0; a < firstCount; ++a) totals[a] = cycle.bestCompletion(0, a, 0.0, a);
@@ -521,6 +580,7 @@ void exactSearch(const Polygone& working, Polygone& polygon, double precisionSte
   }
   placeVertices(chosen, polygon);
   polygon.value = best;
+  return true;
 }
 
 void exactSearchByEnumeration(const Polygone& working, Polygone& polygon, double precisionStep,
@@ -532,9 +592,10 @@ void exactSearchByEnumeration(const Polygone& working, Polygone& polygon, double
 PolygonOutcome optimisePolygon(const IntMatrix& gradientX, const IntMatrix& gradientY,
                                Polygone& polygon, const OptimisationParameters& parameters,
                                ReportSink& report, NumberFormat format,
-                               const IterationCallback& afterIteration) {
+                               const IterationCallback& afterIteration,
+                               const ContinueCheck& keepGoing) {
   if (polygon.sommets.size() < 2) return {};
-  PolygonOptimiser optimiser(gradientX, gradientY, polygon, parameters, report, format);
+  PolygonOptimiser optimiser(gradientX, gradientY, polygon, parameters, report, format, keepGoing);
   return optimiser.run(afterIteration);
 }
 

@@ -98,9 +98,18 @@ struct EnergyField {
 void exactSearch(const Polygone& working, Polygone& polygon, double precisionStep,
                  EnergyField& field);
 
+// Asked between pieces of work inside an iteration (batches of side measurements, annealing
+// moves), so that a stop is seen promptly; false stops. An empty check never stops.
+using ContinueCheck = std::function<bool()>;
+
+// exactSearch that asks `keepGoing` between batches of side measurements; false, with the polygon
+// left as it was, when it was told to stop.
+bool exactSearchUntil(const Polygone& working, Polygone& polygon, double precisionStep,
+                      EnergyField& field, const ContinueCheck& keepGoing);
+
 // What optimisePolygon tells its caller.
 struct PolygonOutcome {
-  bool stopped = false;  // the caller asked to stop after an iteration
+  bool stopped = false;  // the caller asked to stop, after or within an iteration
   bool annealingLogFailed = false;
 };
 
@@ -110,10 +119,12 @@ using IterationCallback = std::function<bool(std::int32_t precision)>;
 // Fits the polygon to the contours of the image of `gradientX` and `gradientY`: moves its
 // vertices (shared objects, so neighbours see the moves), sets its value and appends the report
 // lines of every level and iteration. A polygon of a single entry has no side and is left alone.
+// `keepGoing` may stop it within an iteration, which then reports no result.
 PolygonOutcome optimisePolygon(const IntMatrix& gradientX, const IntMatrix& gradientY,
                                Polygone& polygon, const OptimisationParameters& parameters,
                                ReportSink& report, NumberFormat format,
-                               const IterationCallback& afterIteration);
+                               const IterationCallback& afterIteration,
+                               const ContinueCheck& keepGoing = {});
 
 // "(U V) " for every entry, coordinates as "%5.1f".
 [[nodiscard]] std::string vertexListText(const Polygone& polygon, NumberFormat format);

@@ -1,5 +1,6 @@
 #include "core/runs/opti.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <memory>
@@ -18,6 +19,10 @@ constexpr std::size_t kMaxLevels = 20;
 // the memory: a thousandth of a pixel is the finest measure taken.
 constexpr std::int32_t kFinestLevel = 1000;
 constexpr double kSmallestStep = 0.001;
+// Within an iteration, progress and the cancel question go to the user interface at most this
+// often: enough for the windows to repaint and a cancel to take effect at once, seldom enough
+// to cost nothing beside the annealer's many evaluations.
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 std::string_view trimmed(std::string_view text) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
@@ -142,14 +147,7 @@ class OptiWalk {
       report_.appendLine(polygonLabel(i, polygons.size()));
       report_.appendLine(polygonVertexLine(polygon, format_));
       if (polygon.sommets.size() < 2) continue;
-      const PolygonOutcome outcome = optimisePolygon(
-          image.gradientX, image.gradientY, polygon, parameters_.optimisation, report_, format_,
-          [&](std::int32_t precision) {
-            control_.step(done_ - 1, total_, unit + ", précision 1/" + std::to_string(precision));
-            return !control_.cancelled();
-          });
-      logFailed_ = logFailed_ || outcome.annealingLogFailed;
-      if (outcome.stopped) return false;
+      if (!optimiseOne(polygon, image, unit)) return false;
       for (Sommet* vertex : polygon.sommets) vertex->Fixe = true;
     }
     return true;
@@ -158,6 +156,30 @@ class OptiWalk {
   [[nodiscard]] bool logFailed() const { return logFailed_; }
 
  private:
+  // Optimises one polygon, telling the user the level under way; false when the user stopped
+  // the run.
+  bool optimiseOne(Polygone& polygon, const ImageSide& image, const std::string& unit) {
+    std::string label = unit;
+    auto lastPoll = std::chrono::steady_clock::now();
+    const ContinueCheck keepGoing = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastPoll < kPollInterval) return true;
+      lastPoll = now;
+      control_.step(done_ - 1, total_, label);
+      return !control_.cancelled();
+    };
+    const PolygonOutcome outcome = optimisePolygon(
+        image.gradientX, image.gradientY, polygon, parameters_.optimisation, report_, format_,
+        [&](std::int32_t precision) {
+          label = unit + ", précision 1/" + std::to_string(precision);
+          control_.step(done_ - 1, total_, label);
+          return !control_.cancelled();
+        },
+        keepGoing);
+    logFailed_ = logFailed_ || outcome.annealingLogFailed;
+    return !outcome.stopped;
+  }
+
   const OptiParameters& parameters_;
   ReportSink& report_;
   RunControl& control_;

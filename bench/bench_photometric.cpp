@@ -213,14 +213,17 @@ double tukeyWeight(double residual, double scale) {
 void gaussNewtonStep(const OpenCvPyramids& p, int level, const std::vector<cv::Point2f>& pixels,
                      Unknowns& x) {
   const double scale = 1 << level;
-  cv::Mat mapColumns(1, static_cast<int>(pixels.size()), CV_32F);
-  cv::Mat mapRows(1, static_cast<int>(pixels.size()), CV_32F);
+  // remap takes maps under 32767 columns: the pixels lie row after row in maps of 1024 columns.
+  constexpr int kMapColumns = 1024;
+  const int mapRowCount = static_cast<int>((pixels.size() + kMapColumns - 1) / kMapColumns);
+  cv::Mat mapColumns(mapRowCount, kMapColumns, CV_32F, cv::Scalar(0));
+  cv::Mat mapRows(mapRowCount, kMapColumns, CV_32F, cv::Scalar(0));
   for (std::size_t i = 0; i < pixels.size(); ++i) {
     const double u = pixels[i].y * scale;
     const double v = pixels[i].x * scale;
     const double d = x[0] + x[1] * u + x[2] * v;
-    mapColumns.at<float>(static_cast<int>(i)) = static_cast<float>((v - d) / scale);
-    mapRows.at<float>(static_cast<int>(i)) = static_cast<float>((u + x[3]) / scale);
+    mapColumns.ptr<float>()[i] = static_cast<float>((v - d) / scale);
+    mapRows.ptr<float>()[i] = static_cast<float>((u + x[3]) / scale);
   }
   cv::Mat grey;
   cv::Mat alongColumns;
@@ -234,7 +237,7 @@ void gaussNewtonStep(const OpenCvPyramids& p, int level, const std::vector<cv::P
   std::vector<double> residuals(pixels.size());
   for (std::size_t i = 0; i < pixels.size(); ++i) {
     const float left = p.left[level].at<float>(cvRound(pixels[i].y), cvRound(pixels[i].x));
-    residuals[i] = x[4] * grey.at<float>(static_cast<int>(i)) + x[5] - left;
+    residuals[i] = x[4] * grey.ptr<float>()[i] + x[5] - left;
   }
   std::vector<double> magnitudes(residuals.size());
   std::transform(residuals.begin(), residuals.end(), magnitudes.begin(),
@@ -249,9 +252,9 @@ void gaussNewtonStep(const OpenCvPyramids& p, int level, const std::vector<cv::P
     if (w == 0.0) continue;
     const double u = pixels[i].y * scale;
     const double v = pixels[i].x * scale;
-    const double gx = x[4] * alongColumns.at<float>(static_cast<int>(i)) / scale;
-    const double gy = x[4] * alongRows.at<float>(static_cast<int>(i)) / scale;
-    const Unknowns j(-gx, -gx * u, -gx * v, gy, grey.at<float>(static_cast<int>(i)), 1.0);
+    const double gx = x[4] * alongColumns.ptr<float>()[i] / scale;
+    const double gy = x[4] * alongRows.ptr<float>()[i] / scale;
+    const Unknowns j(-gx, -gx * u, -gx * v, gy, grey.ptr<float>()[i], 1.0);
     normal += w * j * j.t();
     gradient += w * residuals[i] * j;
   }

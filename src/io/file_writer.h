@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <variant>
@@ -43,6 +44,13 @@ void saveProject(const ChainOptions& options, const Project& project) {
   io::writeProjectFile(options.saveProjectPath, data, io::systemNumberFormat());
 }
 
+// Only the optimisation reads the gradient matrices.
+io::GradientMatrices gradientsFor(const ChainOptions& options) {
+  const bool optimises = std::any_of(options.steps.begin(), options.steps.end(),
+                                     [](const Stage* stage) { return stage->name == "optimise"; });
+  return optimises ? io::GradientMatrices::Computed : io::GradientMatrices::Omitted;
+}
+
 int runStages(const ChainOptions& options, Project& project, std::ostream& out, std::ostream& err,
               bool showProgress) {
   ConsoleReport report(out);
@@ -81,7 +89,7 @@ int runChain(const ChainOptions& options, std::ostream& out, std::ostream& err, 
     err << "Impossible de lire le projet " << options.projectPath.toStdString() << '\n';
     return kUnreadableOrUnwritable;
   }
-  auto opened = io::openProjectFile(options.projectPath);
+  auto opened = io::openProjectFile(options.projectPath, gradientsFor(options));
   if (const auto* message = std::get_if<std::string>(&opened)) {
     err << *message << '\n';
     return kUnreadableOrUnwritable;

@@ -198,6 +198,11 @@ std::optional<FieldError> runOptimisation(StageContext& context) {
   if (const auto* error = std::get_if<FieldError>(&checked)) return *error;
   const OptiOutcome outcome = runOpti(context.project, fields, std::get<OptiParameters>(checked),
                                       context.report, context.control, context.format);
+  // No later stage reads the gradient matrices: their memory goes back before the detection.
+  for (ImageSide* side : {&context.project.left, &context.project.right}) {
+    side->gradientX.clear();
+    side->gradientY.clear();
+  }
   if (outcome.logFailed) context.warnings << kOptimLogFailed << '\n';
   return std::nullopt;
 }

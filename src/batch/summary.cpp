@@ -19,17 +19,19 @@ namespace {
 constexpr std::array<const char*, 5> kEstimateWords{"linear", "nonlinear", "robust",
                                                     "robust-nonlinear", "photometric"};
 
-// The left polygon whose disparity each map pixel carries, -1 where none.
-std::vector<std::int32_t> pixelPolygons(const Project& project, const DisparityMaps& maps) {
+// Calls visit(at, polygon) for each pixel that carries a disparity, `at` its row-major index and
+// `polygon` the left polygon it lies in, without a map of the whole image.
+template <typename Visit>
+void forEachPixelPolygon(const Project& project, const DisparityMaps& maps, Visit visit) {
   const std::vector<PolygonShape> shapes = shapesOf(project.left.polygons);
-  std::vector<std::int32_t> polygons(maps.disparities.size(), -1);
   for (int p = 0; p < maps.map.height; ++p) {
     for (int q = 0; q < maps.map.width; ++q) {
       const std::size_t at = static_cast<std::size_t>(p) * maps.map.width + q;
-      if (maps.disparities[at] != kNoDisparity) polygons[at] = findShape(shapes, p, q);
+      if (maps.disparities[at] == kNoDisparity) continue;
+      const std::int32_t polygon = findShape(shapes, p, q);
+      if (polygon >= 0) visit(at, static_cast<std::size_t>(polygon));
     }
   }
-  return polygons;
 }
 
 const PhotometricQuality* photometricOf(const ToolResults& results, std::size_t p) {
@@ -85,9 +87,8 @@ double disparityOf(const Homography& h, double u, double v) {
 
 std::vector<bool> polygonsWithDisparity(const Project& project, const DisparityMaps& maps) {
   std::vector<bool> with(project.left.polygons.size(), false);
-  for (const std::int32_t polygon : pixelPolygons(project, maps)) {
-    if (polygon >= 0) with[static_cast<std::size_t>(polygon)] = true;
-  }
+  forEachPixelPolygon(project, maps,
+                      [&with](std::size_t, std::size_t polygon) { with[polygon] = true; });
   return with;
 }
 
@@ -131,13 +132,10 @@ void writeSummary(const QString& path, const QByteArray& json) {
 std::vector<double> uncertaintyMap(const Project& project, HomographyChoice choice,
                                    const DisparityMaps& maps) {
   const ToolResults& results = project.results;
-  const std::vector<std::int32_t> polygons = pixelPolygons(project, maps);
   std::vector<double> uncertainty(maps.disparities.size(), kNoDisparity);
-  for (std::size_t at = 0; at < polygons.size(); ++at) {
-    if (polygons[at] < 0) continue;
-    const auto p = static_cast<std::size_t>(polygons[at]);
+  forEachPixelPolygon(project, maps, [&](std::size_t at, std::size_t p) {
     const PhotometricQuality* quality = photometricOf(results, p);
-    if (quality == nullptr) continue;
+    if (quality == nullptr) return;
     const double u = static_cast<double>(at / static_cast<std::size_t>(maps.map.width));
     const double v = static_cast<double>(at % static_cast<std::size_t>(maps.map.width));
     double value = quality->disparitySdAt(u, v);
@@ -147,7 +145,7 @@ std::vector<double> uncertaintyMap(const Project& project, HomographyChoice choi
       value = std::max(value, difference);
     }
     uncertainty[at] = value;
-  }
+  });
   return uncertainty;
 }
 

@@ -3,15 +3,13 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
-#include <QStringList>
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
+#include <string>
 
 #include "io/file_writer.h"
 #include "io/io_error.h"
-#include "io/text_file.h"
 
 namespace plk::io {
 
@@ -33,32 +31,86 @@ void saveImage(const QString& path, const QImage& image, const char* format) {
   replaceFile(path, bytes, cannotWriteMessage(path));
 }
 
-QImage toQImage(const ColourImage& picture) {
-  QImage image(picture.width, picture.height, QImage::Format_RGB32);
-  if (image.isNull()) return image;
-  for (int r = 0; r < picture.height; ++r) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-    for (int c = 0; c < picture.width; ++c) {
-      const Bgr0 pixel = picture.at(r, c);
-      line[c] = qRgb(pixel.red, pixel.green, pixel.blue);
-    }
+// The BMP fields Qt writes for a 24-bit picture of this size, so that the streamed file is byte
+// for byte what QImage would save: a 14-byte file header, a 40-byte information header, then
+// the rows bottom to top as blue, green, red, each padded with zeros to a multiple of 4 bytes.
+constexpr int kBmpHeaderBytes = 14 + 40;
+
+std::size_t bmpRowBytes(int width) { return (static_cast<std::size_t>(width) * 24 + 31) / 32 * 4; }
+
+void appendLittleEndian(std::string& bytes, std::uint32_t value, int byteCount) {
+  for (int i = 0; i < byteCount; ++i) {
+    bytes += static_cast<char>(value & 0xFFU);
+    value >>= 8U;
   }
-  return image;
 }
 
-QStringList textLines(const std::vector<std::string>& text) {
-  QStringList lines;
-  lines.reserve(static_cast<qsizetype>(text.size()));
-  for (const std::string& line : text) lines << QString::fromStdString(line);
-  return lines;
+std::string bmpHeader(int width, int height) {
+  // A new image carries the default resolution of the platform, which Qt writes in the header.
+  const QImage probe(1, 1, QImage::Format_RGB32);
+  const auto imageBytes = static_cast<std::uint32_t>(bmpRowBytes(width) * height);
+  std::string header = "BM";
+  appendLittleEndian(header, kBmpHeaderBytes + imageBytes, 4);
+  appendLittleEndian(header, 0, 4);
+  appendLittleEndian(header, kBmpHeaderBytes, 4);
+  appendLittleEndian(header, 40, 4);
+  appendLittleEndian(header, static_cast<std::uint32_t>(width), 4);
+  appendLittleEndian(header, static_cast<std::uint32_t>(height), 4);
+  appendLittleEndian(header, 1, 2);
+  appendLittleEndian(header, 24, 2);
+  appendLittleEndian(header, 0, 4);
+  appendLittleEndian(header, imageBytes, 4);
+  appendLittleEndian(header, static_cast<std::uint32_t>(probe.dotsPerMeterX()), 4);
+  appendLittleEndian(header, static_cast<std::uint32_t>(probe.dotsPerMeterY()), 4);
+  appendLittleEndian(header, 0, 8);
+  return header;
 }
 
-void appendLittleEndian(QByteArray& bytes, float value) {
-  auto bits = std::bit_cast<std::uint32_t>(value);
-  for (int i = 0; i < 4; ++i) {
-    bytes.append(static_cast<char>(bits & 0xFFU));
-    bits >>= 8U;
-  }
+// A 24-bit BMP of `pixelAt(index)` for the row-major pixels, written row by row: the picture is
+// never encoded whole in memory.
+template <typename PixelAt>
+void saveBmp(const QString& path, int width, int height, PixelAt pixelAt) {
+  const std::string failure = cannotWriteMessage(path);
+  replaceFileInPieces(
+      path,
+      [&](PieceSink& sink) {
+        sink.append(bmpHeader(width, height));
+        std::string line(bmpRowBytes(width), '\0');
+        for (int r = height - 1; r >= 0; --r) {
+          const std::size_t start = static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
+          for (std::size_t c = 0; c < static_cast<std::size_t>(width); ++c) {
+            const Bgr0 pixel = pixelAt(start + c);
+            line[3 * c] = static_cast<char>(pixel.blue);
+            line[3 * c + 1] = static_cast<char>(pixel.green);
+            line[3 * c + 2] = static_cast<char>(pixel.red);
+          }
+          sink.append(line);
+        }
+      },
+      failure);
+}
+
+void saveBmp(const QString& path, const ColourImage& picture) {
+  saveBmp(path, picture.width, picture.height,
+          [&picture](std::size_t i) { return picture.pixels[i]; });
+}
+
+// The lines as they are (digits, separators and spaces: ASCII, the same bytes in ISO-8859-1),
+// each ended by CR LF.
+void saveText(const QString& path, const std::vector<std::string>& text) {
+  replaceFileInPieces(
+      path,
+      [&text](PieceSink& sink) {
+        for (const std::string& line : text) {
+          sink.append(line);
+          sink.append("\r\n");
+        }
+      },
+      cannotWriteMessage(path));
+}
+
+void appendFloat(std::string& bytes, float value) {
+  appendLittleEndian(bytes, std::bit_cast<std::uint32_t>(value), 4);
 }
 
 }  // namespace
@@ -68,33 +120,37 @@ QStringList writeDisparityFiles(const QString& folder, const DisparityMaps& maps
                           QStringLiteral("carte1.bmp"), QStringLiteral("carte1gris.bmp"),
                           QStringLiteral("carte1occ.bmp")};
   const QDir dir(folder);
-  saveImage(dir.filePath(names[0]), toQImage(maps.fineMap), "BMP");
-  writeTextFile(dir.filePath(names[1]), textLines(maps.text));
-  saveImage(dir.filePath(names[2]), toQImage(maps.map), "BMP");
-  saveImage(dir.filePath(names[3]), toQImage(maps.greyMap), "BMP");
-  saveImage(dir.filePath(names[4]), toQImage(maps.occlusionMask), "BMP");
+  saveBmp(dir.filePath(names[0]), maps.fineMap);
+  saveText(dir.filePath(names[1]), maps.text);
+  saveBmp(dir.filePath(names[2]), maps.map);
+  saveBmp(dir.filePath(names[3]), maps.greyMap);
+  saveBmp(dir.filePath(names[4]), maps.occlusionMask);
   return names;
 }
 
 void writeFineOcclusions(const QString& path, const DisparityMaps& maps) {
-  ColourImage picture(maps.fineMap.width, maps.fineMap.height);
-  for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+  saveBmp(path, maps.fineMap.width, maps.fineMap.height, [&maps](std::size_t i) {
     const std::uint8_t level = maps.fineOcclusions[i];
-    picture.pixels[i] = Bgr0{level, level, level, 0};
-  }
-  saveImage(path, toQImage(picture), "BMP");
+    return Bgr0{level, level, level, 0};
+  });
 }
 
 void writePfm(const QString& path, int width, int height, const std::vector<double>& disparities) {
-  QByteArray bytes = QStringLiteral("Pf\n%1 %2\n-1\n").arg(width).arg(height).toLatin1();
-  bytes.reserve(bytes.size() + static_cast<qsizetype>(disparities.size()) * 4);
-  for (int r = height - 1; r >= 0; --r) {
-    for (int c = 0; c < width; ++c) {
-      appendLittleEndian(bytes,
-                         static_cast<float>(disparities[static_cast<std::size_t>(r) * width + c]));
-    }
-  }
-  replaceFile(path, bytes, cannotWriteMessage(path));
+  replaceFileInPieces(
+      path,
+      [&](PieceSink& sink) {
+        sink.append(QStringLiteral("Pf\n%1 %2\n-1\n").arg(width).arg(height).toStdString());
+        std::string line;
+        for (int r = height - 1; r >= 0; --r) {
+          line.clear();
+          for (int c = 0; c < width; ++c) {
+            appendFloat(line,
+                        static_cast<float>(disparities[static_cast<std::size_t>(r) * width + c]));
+          }
+          sink.append(line);
+        }
+      },
+      cannotWriteMessage(path));
 }
 
 std::int64_t writeKittiPng(const QString& path, int width, int height,

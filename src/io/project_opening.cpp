@@ -27,10 +27,13 @@ std::variant<QImage, std::string> loadSide(const QString& path, const char* side
   return std::move(decoded->image);
 }
 
-void setSide(ImageSide& side, const QImage& image, const PolygonListRecord& polygons) {
+void setSide(ImageSide& side, const QImage& image, const PolygonListRecord& polygons,
+             GradientMatrices gradients) {
   side.image = toGreyImage(image);
-  side.gradientX = computeGradient(side.image, kSobelX);
-  side.gradientY = computeGradient(side.image, kSobelY);
+  if (gradients == GradientMatrices::Computed) {
+    side.gradientX = computeGradient(side.image, kSobelX);
+    side.gradientY = computeGradient(side.image, kSobelY);
+  }
   side.polygons.rebuild(polygons);
 }
 
@@ -45,7 +48,8 @@ QString resolveImagePath(const QString& imagePath, const QString& projectFile) {
   return QFileInfo::exists(candidate) ? candidate : imagePath;
 }
 
-std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QString& path) {
+std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QString& path,
+                                                                    GradientMatrices gradients) {
   ProjectFileData data;
   try {
     data = readProjectFile(path);
@@ -70,8 +74,8 @@ std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QStrin
   project->rightImagePath = data.rightImagePath;
   project->imageHeight = leftImage.height();
   project->imageWidth = rightImage.width();
-  setSide(project->left, leftImage, data.left);
-  setSide(project->right, rightImage, data.right);
+  setSide(project->left, leftImage, data.left, gradients);
+  setSide(project->right, rightImage, data.right, gradients);
   return project;
 }
 

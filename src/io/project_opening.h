@@ -15,10 +15,15 @@ namespace plk::io {
 // the path is returned as written, so that loading it fails with the usual message.
 [[nodiscard]] QString resolveImagePath(const QString& imagePath, const QString& projectFile);
 
+// Whether an opened project gets its gradient matrices, which only the segmentation optimisation
+// reads: 16 bytes per image pixel that a run without it need not hold.
+enum class GradientMatrices { Computed, Omitted };
+
 // Opens a project file as "Ouvrir projet..." does, without windows: the two images (found as
 // resolveImagePath says, their paths kept as written), their checks with the same messages,
-// the gradient matrices and both polygon lists. Gives the project or the French message.
+// the gradient matrices unless omitted and both polygon lists. Gives the project or the French
+// message.
 [[nodiscard]] std::variant<std::unique_ptr<Project>, std::string> openProjectFile(
-    const QString& path);
+    const QString& path, GradientMatrices gradients = GradientMatrices::Computed);
 
 }  // namespace plk::io

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/fonctions/detection_detail.h"
 #include "core/fonctions/geometry.h"
 #include "core/fonctions/sampling.h"
 #include "middlebury.h"
@@ -88,19 +89,23 @@ double referenceResponse(const DerivativeMaps& d, const DetectorKernels& k, int 
   return smallerEigenvalue(a, b, cc);
 }
 
-// The whole detector as written pixel by pixel, for odd sizes: containment tests, local-maximum
-// scans and the weakest-slot scan, all without the fast paths.
+// The whole detector as written pixel by pixel: containment tests, local-maximum scans and the
+// weakest-slot scan, all without the fast paths. The last response row leaves room below for
+// the filter's and the inclusion window's rows, which reach one row further down than up for
+// an even size.
 std::vector<InterestPointList> referenceDetection(const PolygonList& polygons,
                                                   const GreyImage& image, int nf, int ni, int K) {
   const DetectorKernels k = detectorKernels(nf);
   const int hi = halfWidth(ni);
   const int m = std::max(k.h, hi);
+  const int below = std::max({m, k.size - 1 - k.h, ni - 1 - hi});
+  const int lastRow = image.height() - 1 - below;
   const int rows = image.height();
   const int columns = image.width();
   const auto region = [&](int r, int c) { return findPolygon(polygons, r, c); };
   const auto unlocked = [&](int y) { return y >= 0 && !polygons[y].locked; };
   DerivativeMaps d{DoubleMap(rows, columns, 0.0), DoubleMap(rows, columns, 0.0)};
-  for (int r = m; r <= rows - m - 1; ++r) {
+  for (int r = m; r <= lastRow; ++r) {
     for (int c = m; c <= columns - m - 1; ++c) {
       const bool real = unlocked(region(r, c));
       d.ix(r, c) = real ? referenceIx(image, k, r, c) : kOutside;
@@ -108,7 +113,7 @@ std::vector<InterestPointList> referenceDetection(const PolygonList& polygons,
     }
   }
   DoubleMap response(rows, columns, 0.0);
-  for (int r = m; r <= rows - m - 1; ++r) {
+  for (int r = m; r <= lastRow; ++r) {
     for (int c = m; c <= columns - m - 1; ++c) {
       const int y = region(r, c);
       bool inside = unlocked(y);
@@ -122,7 +127,7 @@ std::vector<InterestPointList> referenceDetection(const PolygonList& polygons,
     }
   }
   std::vector<InterestPointList> lists(polygons.size());
-  for (int r = m; r <= rows - m - 1; ++r) {
+  for (int r = m; r <= lastRow; ++r) {
     for (int c = m; c <= columns - m - 1; ++c) {
       const int y = region(r, c);
       const double value = response(r, c);
@@ -204,6 +209,11 @@ TEST(ResponseArea, MarginOfTheLargerHalfSizeGrowingAtTheBottomForEvenSizes) {
   EXPECT_EQ(even.bottom, 54);  // the filter reads rows r - 4 .. r + 5
   EXPECT_EQ(even.right, 75);
   EXPECT_TRUE(responseArea({61, 3, 1}, 60, 80).empty());
+  const ResponseArea wideInclusion = responseArea({5, 11, 1}, 60, 80);  // h = 2, h_i = 5
+  EXPECT_EQ(wideInclusion.top, 5);
+  EXPECT_EQ(wideInclusion.bottom, 54);
+  EXPECT_EQ(wideInclusion.left, 5);
+  EXPECT_EQ(wideInclusion.right, 74);
 }
 
 TEST(ComputeDerivatives, SeparablePassesEqualTheDoubleSumsOnARealImage) {
@@ -324,6 +334,20 @@ TEST(DetectInterestPoints, AgreesWithThePixelByPixelDetectorOnARealImage) {
   EXPECT_EQ(tables->interestPointCounts[2], 1);
 }
 
+// Even sizes centre the filters and the inclusion window half a pixel off: their rows reach one
+// further down than up, and the response area stops one row higher.
+TEST(DetectInterestPoints, AgreesWithThePixelByPixelDetectorForEvenSizes) {
+  const test::StereoScene sawtooth = test::loadScene("sawtooth");
+  PolygonList polygons;
+  addPolygon(polygons, {{3, 10}, {3, 250}, {sawtooth.left.height() - 1.0, 200}, {200, 20}});
+  for (const auto& [nf, ni] : {std::pair{10, 4}, {6, 10}}) {
+    const auto tables = detect(polygons, sawtooth.left, {nf, ni, 80});
+    ASSERT_TRUE(tables);
+    expectSamePoints(tables->interestPoints[0],
+                     referenceDetection(polygons, sawtooth.left, nf, ni, 80)[0]);
+  }
+}
+
 TEST(DetectInterestPoints, OneThreadAndTwoGiveTheSameTables) {
   const test::StereoScene venus = test::loadScene("venus");
   PolygonList polygons;
@@ -398,6 +422,16 @@ TEST_F(Selection, AStrongerLaterMaximumTakesTheSlotOfTheFirstWeakest) {
   EXPECT_EQ(lists[0][1].score, 6.0);  // replaced (2, 6), the first of the two at 3
   EXPECT_EQ(lists[0][1].u, 8.0);
   EXPECT_EQ(lists[0][2].u, 5.0);
+}
+
+TEST_F(Selection, ALaterMaximumEqualToTheWeakestLeavesTheListAsItWas) {
+  response(2, 2) = 4.0;
+  response(2, 6) = 3.0;
+  response(8, 8) = 3.0;
+  const auto lists = select(2);
+  ASSERT_EQ(lists[0].size(), 2U);
+  EXPECT_EQ(lists[0][1].u, 2.0);
+  EXPECT_EQ(lists[0][1].v, 6.0);
 }
 
 TEST_F(Selection, AFullListOfHugeResponsesStillLosesItsWeakest) {

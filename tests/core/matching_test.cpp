@@ -10,6 +10,7 @@
 
 #include "core/fonctions/geometry.h"
 #include "core/fonctions/sampling.h"
+#include "core/fonctions/sampling_detail.h"
 #include "middlebury.h"
 #include "run_test_support.h"
 

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "core/fonctions/sampling_detail.h"
+
 namespace plk {
 namespace {
 

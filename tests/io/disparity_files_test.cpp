@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -110,6 +111,48 @@ TEST_F(DisparityFilesTest, FiveFilesInTheFolderAndTheTextReadsBack) {
 
   const ScoreMask mask = readScoreMask(path("carte1occ.bmp"));
   EXPECT_EQ(mask.scored, (std::vector<std::uint8_t>{0, 1, 1, 1, 1, 1}));
+}
+
+// The bytes QImage saves for the picture, as the files were once written.
+QByteArray qtBmp(const ColourImage& picture) {
+  QImage image(picture.width, picture.height, QImage::Format_RGB32);
+  for (int r = 0; r < picture.height; ++r) {
+    for (int c = 0; c < picture.width; ++c) {
+      const Bgr0 pixel = picture.at(r, c);
+      image.setPixel(c, r, qRgb(pixel.red, pixel.green, pixel.blue));
+    }
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  EXPECT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "BMP"));
+  return bytes;
+}
+
+// The pictures are written row by row; each file has the bytes Qt saves for the whole picture,
+// row padding included (widths 3 and 6 pad 3 and 2 bytes).
+TEST_F(DisparityFilesTest, PicturesWrittenRowByRowAreTheBytesQtSaves) {
+  DisparityMaps maps;
+  maps.fineMap = ColourImage(6, 4);
+  maps.fineOcclusions.assign(24, 0);
+  maps.map = maps.greyMap = maps.occlusionMask = ColourImage(3, 2);
+  for (std::size_t i = 0; i < maps.fineMap.pixels.size(); ++i) {
+    maps.fineMap.pixels[i] = encodeDisparity(static_cast<std::int64_t>(i * 700001 + 3));
+    maps.fineOcclusions[i] = i % 3 == 0 ? 255 : 0;
+  }
+  for (std::size_t i = 0; i < maps.map.pixels.size(); ++i) {
+    maps.map.pixels[i] = encodeDisparity(static_cast<std::int64_t>(i * 1234567 + 9));
+  }
+  maps.text = {"1 ", "2 "};
+  writeDisparityFiles(folder.path(), maps);
+  writeFineOcclusions(path("occ.bmp"), maps);
+  EXPECT_EQ(testing::fileBytes(path("carte.bmp")), qtBmp(maps.fineMap));
+  EXPECT_EQ(testing::fileBytes(path("carte1.bmp")), qtBmp(maps.map));
+  ColourImage occlusions(6, 4);
+  for (std::size_t i = 0; i < occlusions.pixels.size(); ++i) {
+    const std::uint8_t level = maps.fineOcclusions[i];
+    occlusions.pixels[i] = Bgr0{level, level, level, 0};
+  }
+  EXPECT_EQ(testing::fileBytes(path("occ.bmp")), qtBmp(occlusions));
 }
 
 TEST_F(DisparityFilesTest, AFolderInTheWayIsReported) {

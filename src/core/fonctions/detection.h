@@ -82,45 +82,10 @@ struct DoubleMap {
   }
 };
 
-// Whether each pixel lies in an unlocked polygon (1) or not (0), from the polygon map.
-[[nodiscard]] std::vector<std::uint8_t> unlockedPixels(const PolygonIndexMap& map,
-                                                       const PolygonList& polygons);
-
-// Ix (along the columns) and Iy (along the rows) of every pixel: 0 outside the area, -100000 in
-// the area outside every unlocked polygon, else the filtered value.
-struct DerivativeMaps {
-  DoubleMap ix;
-  DoubleMap iy;
-};
-
-[[nodiscard]] DerivativeMaps computeDerivatives(const GreyImage& image,
-                                                const std::vector<std::uint8_t>& unlocked,
-                                                const DetectorKernels& kernels,
-                                                const ResponseArea& area);
-
 // The smaller eigenvalue of the symmetric matrix [[a, b], [b, c]].
 [[nodiscard]] inline double smallerEigenvalue(double a, double b, double c) {
   return ((a + c) - std::sqrt((a - c) * (a - c) + 4.0 * b * b)) * 0.5;
 }
-
-// The detector response of every pixel of the area in polygon `polygon` whose N_i window border
-// lies in that polygon (the smaller eigenvalue of the W-weighted structure tensor); -100000 for
-// the others of that polygon. Pixels of other polygons are left as they are. The window sums of
-// neighbouring pixels run in the lanes of the widest vectors the processor offers.
-void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonIndexMap& map,
-                             std::int32_t polygon, const DetectorKernels& kernels,
-                             int inclusionSize, const ResponseArea& area, DoubleMap& response);
-
-// The same with the sums in vectors of `laneWidth` doubles, one of responseLaneWidths(); every
-// width gives the same responses bit for bit.
-void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonIndexMap& map,
-                             std::int32_t polygon, const DetectorKernels& kernels,
-                             int inclusionSize, const ResponseArea& area, DoubleMap& response,
-                             int laneWidth);
-
-// The lane widths of the response sums this processor runs, narrowest first: 1 (pixel by pixel)
-// and 2 always, 4 and 8 where the processor has the instructions.
-[[nodiscard]] std::vector<int> responseLaneWidths();
 
 // The interest points of every unlocked polygon from a response map: the local maxima (no
 // neighbour within h strictly greater) in raster order, the first K kept and each later stronger

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "core/fonctions/correlation.h"
+#include "core/fonctions/sampling_detail.h"
 
 namespace plk {
 

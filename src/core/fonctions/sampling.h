@@ -66,8 +66,4 @@ template <typename Reader>
 [[nodiscard]] double correlationScore(std::span<const InterestPoint> a,
                                       std::span<const InterestPoint> b);
 
-// Copy of the first record with the largest score, its `ordinal` set to its position. An empty
-// list gives a record of score -100000.
-[[nodiscard]] InterestPoint findMaxScore(std::span<const InterestPoint> list);
-
 }  // namespace plk

@@ -59,6 +59,7 @@ class SilentPrompts final : public plk::Prompts {
     std::abort();
   }
   plk::Answer askYesNo(QWidget*, const QString&) override { return plk::Answer::No; }
+  plk::Answer askToKeep(QWidget*, const QString&) override { return plk::Answer::No; }
   plk::Answer askYesNoCancel(QWidget*, const QString&) override { return plk::Answer::No; }
   QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
     return {};

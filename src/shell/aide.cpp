@@ -51,6 +51,9 @@ void TFHelp::loadHelpText(Prompts& prompts, const QStringList& folders) {
                                          "l'aide ne sera pas disponible."));
 }
 
-QStringList helpFolders() { return {QDir::currentPath(), QCoreApplication::applicationDirPath()}; }
+QStringList helpFolders() {
+  const QString program = QCoreApplication::applicationDirPath();
+  return {QDir::currentPath(), program, QDir(program).filePath(QStringLiteral("../share/plk"))};
+}
 
 }  // namespace plk

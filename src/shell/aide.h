@@ -23,7 +23,8 @@ class TFHelp final : public QDialog {
   QPlainTextEdit* Memo1 = nullptr;
 };
 
-// The folders searched for "aide.txt" by the program: the working folder, then the program's.
+// The folders searched for "aide.txt" by the program: the working folder, the program's, then
+// the help installed beside it (../share/plk).
 [[nodiscard]] QStringList helpFolders();
 
 }  // namespace plk

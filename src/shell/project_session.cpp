@@ -55,24 +55,33 @@ void ProjectSession::addRecentProjects(QMenu& fileMenu) {
 QStringList ProjectSession::recentProjects() const { return recent_->paths(); }
 
 bool ProjectSession::askSaveAndClose(CloseReason reason) {
-  if (!project_) return true;
+  const std::optional<bool> keepCopy = askSave(reason);
+  if (!keepCopy) return false;
+  closeKeepingCopy(*keepCopy);
+  return true;
+}
+
+// Nothing when the user cancelled or the requested save failed; otherwise whether the recovery
+// copy must outlive the closing.
+std::optional<bool> ProjectSession::askSave(CloseReason reason) {
+  if (!project_) return false;
   finishGestures();
-  bool keepCopy = false;
-  if (!history_.isSaved()) {
-    const Answer answer = prompts_.askYesNoCancel(
-        &window_, reason == CloseReason::Quit ? kQuitQuestion : kContinueQuestion);
-    if (answer == Answer::Cancel) return false;
-    // A save the user declined lets the closing go on; a save that failed keeps the project
-    // open, so that its polygons are not lost.
-    const SaveOutcome outcome =
-        answer == Answer::Yes ? saveCurrentProject() : SaveOutcome::Declined;
-    if (outcome == SaveOutcome::Failed) return false;
-    // The user wanted the changes saved but left the save dialog: the copy keeps them.
-    keepCopy = answer == Answer::Yes && outcome == SaveOutcome::Declined;
-  }
+  if (history_.isSaved()) return false;
+  const Answer answer = prompts_.askYesNoCancel(
+      &window_, reason == CloseReason::Quit ? kQuitQuestion : kContinueQuestion);
+  if (answer == Answer::Cancel) return std::nullopt;
+  // A save the user declined lets the closing go on; a save that failed keeps the project
+  // open, so that its polygons are not lost.
+  const SaveOutcome outcome = answer == Answer::Yes ? saveCurrentProject() : SaveOutcome::Declined;
+  if (outcome == SaveOutcome::Failed) return std::nullopt;
+  // The user wanted the changes saved but left the save dialog: the copy keeps them.
+  return answer == Answer::Yes && outcome == SaveOutcome::Declined;
+}
+
+void ProjectSession::closeKeepingCopy(bool keepCopy) {
+  if (!project_) return;
   if (!keepCopy) recovery_->discardCopy();
   closeProject();
-  return true;
 }
 
 void ProjectSession::closeProject() {
@@ -219,11 +228,15 @@ SaveOutcome ProjectSession::saveProject(const QString& path) {
   return SaveOutcome::Saved;
 }
 
+// The open project closes only once a file is chosen: leaving the dialog keeps it open.
 void ProjectSession::openProject() {
-  if (!askSaveAndClose(CloseReason::Continue)) return;
+  const std::optional<bool> keepCopy = askSave(CloseReason::Continue);
+  if (!keepCopy) return;
   const QString path = prompts_.openFileName(&window_, QStringLiteral("Ouverture de projet"),
                                              lastDirectory_, kProjectFilter);
-  if (!path.isEmpty()) openProjectFile(path);
+  if (path.isEmpty()) return;
+  closeKeepingCopy(*keepCopy);
+  openProjectFile(path);
 }
 
 void ProjectSession::openRecentProject(const QString& path) {

@@ -98,6 +98,8 @@ class ProjectSession final : public EditedProject {
   void finishGestures() override;
 
  private:
+  [[nodiscard]] std::optional<bool> askSave(CloseReason reason);
+  void closeKeepingCopy(bool keepCopy);
   std::unique_ptr<TFImage> openImageWindow(Project& project, ImageSide& side, ImageSideKind kind,
                                            const QString& path, const QString& sideName);
   [[nodiscard]] static QString checkLeftImage(const TFImage* left);

@@ -95,7 +95,7 @@ void RecoverySession::offer(const QString& projectFile) {
     return;
   }
   const QString question = restoreQuestion(projectFile, fromUtf8(copy.projectName), *written);
-  if (prompts_.askYesNo(&window_, question) != Answer::Yes) {
+  if (prompts_.askToKeep(&window_, question) != Answer::Yes) {
     QFile::remove(copyPath);
     return;
   }

@@ -23,16 +23,6 @@ QLineEdit* newField(QWidget* dialog, const char* name, const std::string& text) 
   return field;
 }
 
-QLineEdit* addField(QWidget* dialog, QVBoxLayout* layout, const char* name, const QString& label,
-                    const std::string& text) {
-  auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(label, dialog));
-  QLineEdit* field = newField(dialog, name, text);
-  row->addWidget(field);
-  layout->addLayout(row);
-  return field;
-}
-
 std::string textOf(const QLineEdit* field) { return field->text().toStdString(); }
 
 }  // namespace
@@ -41,19 +31,19 @@ TFAppariement::TFAppariement(ToolHost& host, Prompts& prompts, QWidget* parent)
     : ToolDialog(QStringLiteral("Appariement des points d'intérêt"), host, prompts, parent) {
   const MatchFields defaults;
   Edit1 =
-      addField(this, fieldsLayout(), "Edit1",
+      addField("Edit1",
                QStringLiteral("Taille de la fenêtre de corrélation (NxN) :"), defaults.windowSize);
   createSearchZone();
   Edit6 =
-      addField(this, fieldsLayout(), "Edit6", QStringLiteral("CCNC minimum :"), defaults.threshold);
-  Edit7 = addField(this, fieldsLayout(), "Edit7", QStringLiteral("Précision au sous pixel :"),
+      addField("Edit6", QStringLiteral("CCNC minimum :"), defaults.threshold);
+  Edit7 = addField("Edit7", QStringLiteral("Précision au sous pixel :"),
                    defaults.precision);
   CheckBox1 = new QCheckBox(QStringLiteral("Contrainte bi-directionnelle"), this);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
   CheckBox1->setChecked(defaults.bidirectional);
   fieldsLayout()->addWidget(CheckBox1);
   Edit8 =
-      addField(this, fieldsLayout(), "Edit8", QStringLiteral("Souplesse : "), defaults.flexibility);
+      addField("Edit8", QStringLiteral("Souplesse : "), defaults.flexibility);
 }
 
 // The zone's title over one row of the four sizes p1, p2, q1, q2.
@@ -81,23 +71,16 @@ DisparityRange TFAppariement::disparityRange() const {
 }
 
 void TFAppariement::Button1Click() {
-  Project* project = host_.project();
-  if (project == nullptr) return;
   const MatchFields fields{textOf(Edit1), textOf(Edit2),          textOf(Edit3),
                            textOf(Edit4), textOf(Edit5),          textOf(Edit6),
                            textOf(Edit7), CheckBox1->isChecked(), textOf(Edit8)};
-  const Checked<MatchParameters> checked = checkMatch(*project, fields);
-  if (const auto* error = std::get_if<FieldError>(&checked)) {
-    prompts_.showError(this, QString::fromStdString(error->message));
-    return;
-  }
-  ReportSink& report = host_.showReport();
-  ProgressDialog progress(this, windowTitle());
-  const RunStatus status = runMatch(*project, fields, std::get<MatchParameters>(checked), report,
-                                    progress, host_.numberFormat());
-  if (status == RunStatus::Cancelled) return;
-  host_.redrawImages();
-  accept();
+  const std::optional<RunStatus> status = checkAndRun<MatchParameters>(
+      [&](const Project& project) { return checkMatch(project, fields); },
+      [&](Project& project, const MatchParameters& parameters, ReportSink& report,
+          RunControl& control) {
+        return runMatch(project, fields, parameters, report, control, host_.numberFormat());
+      });
+  if (status == RunStatus::Completed) accept();
 }
 
 }  // namespace plk

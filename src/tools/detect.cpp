@@ -13,50 +13,28 @@
 
 namespace plk {
 
-namespace {
-
-QLineEdit* addField(QWidget* dialog, QVBoxLayout* layout, const char* name, const QString& label,
-                    const std::string& text) {
-  auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(label, dialog));
-  auto* field = new QLineEdit(QString::fromStdString(text), dialog);
-  field->setObjectName(QString::fromLatin1(name));
-  row->addWidget(field);
-  layout->addLayout(row);
-  return field;
-}
-
-}  // namespace
-
 TFDetect::TFDetect(ToolHost& host, Prompts& prompts, QWidget* parent)
     : ToolDialog(QStringLiteral("Détection de points d'intérêt"), host, prompts, parent) {
   const DetectFields defaults;
-  Edit1 = addField(this, fieldsLayout(), "Edit1",
+  Edit1 = addField("Edit1",
                    QStringLiteral("Taille du filtre du détecteur (NxN) :"), defaults.filterSize);
-  Edit3 = addField(this, fieldsLayout(), "Edit3",
+  Edit3 = addField("Edit3",
                    QStringLiteral("Taille de fenêtre d'inclusion dans le polygone (NxN) : "),
                    defaults.inclusionSize);
-  Edit2 = addField(this, fieldsLayout(), "Edit2",
+  Edit2 = addField("Edit2",
                    QStringLiteral("Nombre de points par polygone : "), defaults.pointCount);
 }
 
 void TFDetect::Button1Click() {
-  Project* project = host_.project();
-  if (project == nullptr) return;
   const DetectFields fields{Edit1->text().toStdString(), Edit2->text().toStdString(),
                             Edit3->text().toStdString()};
-  const Checked<DetectionParameters> checked = checkDetect(*project, fields);
-  if (const auto* error = std::get_if<FieldError>(&checked)) {
-    prompts_.showError(this, QString::fromStdString(error->message));
-    return;
-  }
-  ReportSink& report = host_.showReport();
-  ProgressDialog progress(this, windowTitle());
-  const RunStatus status = runDetect(*project, fields, std::get<DetectionParameters>(checked),
-                                     report, progress, host_.numberFormat());
-  if (status == RunStatus::Cancelled) return;
-  host_.redrawImages();
-  accept();
+  const std::optional<RunStatus> status = checkAndRun<DetectionParameters>(
+      [&](const Project& project) { return checkDetect(project, fields); },
+      [&](Project& project, const DetectionParameters& parameters, ReportSink& report,
+          RunControl& control) {
+        return runDetect(project, fields, parameters, report, control, host_.numberFormat());
+      });
+  if (status == RunStatus::Completed) accept();
 }
 
 }  // namespace plk

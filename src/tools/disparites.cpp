@@ -26,24 +26,14 @@ TFDisparites::TFDisparites(ToolHost& host, Prompts& prompts, QWidget* parent)
     : ToolDialog(QStringLiteral("Calcul de la carte des disparités"), host, prompts, parent) {
   const DisparitesFields defaults;
   Edit1 = addField("Edit1", QStringLiteral("Facteur de résolution :"),
-                   QString::fromStdString(defaults.factor));
+                   defaults.factor);
   Edit2 = addField("Edit2", QStringLiteral("Coefficient multiplicatif pour les cartes RVB :"),
-                   QString::fromStdString(defaults.rgbMultiplier));
+                   defaults.rgbMultiplier);
   Edit3 = addField("Edit3",
                    QStringLiteral("Coefficient multiplicatif pour la carte en niveaux de gris :"),
-                   QString::fromStdString(defaults.greyMultiplier));
+                   defaults.greyMultiplier);
   createRadioGroup();
   createFolderRow();
-}
-
-QLineEdit* TFDisparites::addField(const char* name, const QString& label, const QString& text) {
-  auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(label, this));
-  auto* field = new QLineEdit(text, this);
-  field->setObjectName(QString::fromLatin1(name));
-  row->addWidget(field);
-  fieldsLayout()->addLayout(row);
-  return field;
 }
 
 void TFDisparites::createRadioGroup() {
@@ -95,38 +85,37 @@ void TFDisparites::chooseFolder() {
 }
 
 void TFDisparites::Button1Click() {
-  Project* project = host_.project();
-  if (project == nullptr) return;
   const DisparitesFields fields{Edit1->text().toStdString(), Edit2->text().toStdString(),
                                 Edit3->text().toStdString(), homographyButtons_->checkedId()};
-  const Checked<DisparityParameters> checked = checkDisparites(*project, fields);
-  if (const auto* error = std::get_if<FieldError>(&checked)) {
-    prompts_.showError(this, QString::fromStdString(error->message));
-    return;
-  }
-  ReportSink& report = host_.showReport();
-  ProgressDialog progress(this, windowTitle());
-  DisparitesOutcome outcome =
-      runDisparites(*project, fields, std::get<DisparityParameters>(checked), report, progress,
-                    host_.numberFormat());
-  if (outcome.status == RunStatus::Cancelled) return;
-  // The windows show the verdicts on the estimate just used.
-  project->results.verdictEstimate = fields.homographyIndex;
-  // The map window shows this map; the files take the rest.
-  project->results.disparityMap =
-      std::make_shared<const std::vector<double>>(std::move(outcome.maps->disparities));
-  host_.redrawImages();
-  host_.listPolygons();
-  writeFiles(*outcome.maps, report);
+  std::optional<DisparityMaps> maps;
+  const std::optional<RunStatus> status = checkAndRun<DisparityParameters>(
+      [&](const Project& project) { return checkDisparites(project, fields); },
+      [&](Project& project, const DisparityParameters& parameters, ReportSink& report,
+          RunControl& control) {
+        DisparitesOutcome outcome =
+            runDisparites(project, fields, parameters, report, control, host_.numberFormat());
+        if (outcome.status == RunStatus::Completed) keepMap(project, fields, *outcome.maps);
+        maps = std::move(outcome.maps);
+        return outcome.status;
+      });
+  if (status == RunStatus::Completed) writeFiles(*maps);
+}
+
+// The windows show the verdicts on the estimate just used, and the map window this map; the
+// files take the rest.
+void TFDisparites::keepMap(Project& project, const DisparitesFields& fields, DisparityMaps& maps) {
+  project.results.verdictEstimate = fields.homographyIndex;
+  project.results.disparityMap =
+      std::make_shared<const std::vector<double>>(std::move(maps.disparities));
 }
 
 // The files, then the report line naming them and their folder, and the dialog closes; a file
 // that cannot be written is shown and the dialog stays open.
-void TFDisparites::writeFiles(const DisparityMaps& maps, ReportSink& report) {
+void TFDisparites::writeFiles(const DisparityMaps& maps) {
   const QString folder = outputFolder();
   try {
     const QStringList written = io::writeDisparityFiles(folder, maps);
-    report.appendLine((QStringLiteral("  Fichiers écrits dans ") +
+    host_.showReport().appendLine((QStringLiteral("  Fichiers écrits dans ") +
                        QDir::toNativeSeparators(folder) + QStringLiteral(" : ") +
                        written.join(QStringLiteral(", ")))
                           .toStdString());

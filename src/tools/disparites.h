@@ -7,8 +7,8 @@ class QLineEdit;
 
 namespace plk {
 
+struct DisparitesFields;
 struct DisparityMaps;
-class ReportSink;
 
 // "Calculer la carte des disparités...": factor, the two multipliers, the homography table and
 // the folder of the files: the current working folder unless the user chose another. The map
@@ -25,11 +25,11 @@ class TFDisparites final : public ToolDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QLineEdit* addField(const char* name, const QString& label, const QString& text);
   void createRadioGroup();
   void createFolderRow();
   void chooseFolder();
-  void writeFiles(const DisparityMaps& maps, ReportSink& report);
+  static void keepMap(Project& project, const DisparitesFields& fields, DisparityMaps& maps);
+  void writeFiles(const DisparityMaps& maps);
 
   QLineEdit* Edit1 = nullptr;
   QLineEdit* Edit2 = nullptr;

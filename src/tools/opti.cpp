@@ -130,32 +130,27 @@ OptiFields TFOpti::readFields() const {
 
 void TFOpti::Button1Click() {
   OptiFields fields = readFields();
-  Project* project = host_.project();
-  // Without a project there is no polygon, which the first check refuses.
-  const Project none;
-  const Checked<OptiParameters> checked = checkOpti(project != nullptr ? *project : none, fields);
-  Edit1->setText(QString::fromStdString(fields.levels));
-  if (const auto* error = std::get_if<FieldError>(&checked)) {
-    prompts_.showError(this, QString::fromStdString(error->message));
-    return;
-  }
-  ReportSink& report = host_.showReport();
-  OptiOutcome outcome;
-  host_.beginPolygonEdit();
-  {
-    ProgressDialog progress(this, windowTitle());
-    outcome = runOpti(*project, fields, std::get<OptiParameters>(checked), report, progress,
-                      host_.numberFormat());
-  }
-  host_.endPolygonEdit(QStringLiteral("optimisation de la segmentation"));
-  if (outcome.logFailed) {
+  bool logFailed = false;
+  const std::optional<RunStatus> status = checkAndRun<OptiParameters>(
+      [&](const Project& project) {
+        Checked<OptiParameters> checked = checkOpti(project, fields);
+        Edit1->setText(QString::fromStdString(fields.levels));
+        return checked;
+      },
+      [&](Project& project, const OptiParameters& parameters, ReportSink& report,
+          RunControl& control) {
+        host_.beginPolygonEdit();
+        const OptiOutcome outcome =
+            runOpti(project, fields, parameters, report, control, host_.numberFormat());
+        host_.endPolygonEdit(QStringLiteral("optimisation de la segmentation"));
+        logFailed = outcome.logFailed;
+        return outcome.status;
+      });
+  if (logFailed) {
     prompts_.showError(this, QString::fromUtf8(kOptimLogFailed.data(),
                                                static_cast<qsizetype>(kOptimLogFailed.size())));
   }
-  if (outcome.status != RunStatus::Completed) return;
-  host_.listPolygons();
-  host_.redrawImages();
-  accept();
+  if (status == RunStatus::Completed) accept();
 }
 
 void TFOpti::showEvent(QShowEvent* event) {

@@ -1,8 +1,12 @@
 #include "tools/tool_dialog.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ui/prompts.h"
 
 namespace plk {
 
@@ -28,6 +32,20 @@ ToolDialog::ToolDialog(const QString& caption, ToolHost& host, Prompts& prompts,
 
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+QLineEdit* ToolDialog::addField(const char* name, const QString& label, const std::string& text) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(label, this));
+  auto* field = new QLineEdit(QString::fromStdString(text), this);
+  field->setObjectName(QString::fromLatin1(name));
+  row->addWidget(field);
+  fieldsLayout_->addLayout(row);
+  return field;
+}
+
+void ToolDialog::showRefusal(const std::string& message) {
+  prompts_.showError(this, QString::fromStdString(message));
 }
 
 void ToolDialog::Button1Click() { accept(); }

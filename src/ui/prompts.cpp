@@ -33,6 +33,11 @@ Answer DialogPrompts::askYesNo(QWidget* parent, const QString& text) {
                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No));
 }
 
+Answer DialogPrompts::askToKeep(QWidget* parent, const QString& text) {
+  return toAnswer(QMessageBox::question(parent, QApplication::applicationName(), text,
+                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes));
+}
+
 Answer DialogPrompts::askYesNoCancel(QWidget* parent, const QString& text) {
   const auto button = QMessageBox::warning(parent, QApplication::applicationName(), text,
                                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,

@@ -18,6 +18,8 @@ class Prompts {
   virtual void showError(QWidget* parent, const QString& text) = 0;
   // Warning icon, Yes and No.
   virtual Answer askYesNo(QWidget* parent, const QString& text) = 0;
+  // Question icon, Yes and No, Yes by default: Return keeps the user's work.
+  virtual Answer askToKeep(QWidget* parent, const QString& text) = 0;
   // Warning icon, Yes, No and Cancel.
   virtual Answer askYesNoCancel(QWidget* parent, const QString& text) = 0;
   // The chosen path, or an empty text when the user cancels.
@@ -34,6 +36,7 @@ class DialogPrompts final : public Prompts {
  public:
   void showError(QWidget* parent, const QString& text) override;
   Answer askYesNo(QWidget* parent, const QString& text) override;
+  Answer askToKeep(QWidget* parent, const QString& text) override;
   Answer askYesNoCancel(QWidget* parent, const QString& text) override;
   QString openFileName(QWidget* parent, const QString& title, const QString& directory,
                        const QString& filter) override;

@@ -57,6 +57,8 @@ TEST_F(DetectTest, ARunReportsEachUnlockedPolygonAndDrawsThePointsInRed) {
   addBox(project().left.polygons, 200, 220, 370, 420);
   project().left.polygons[0].locked = true;
   type("Edit2", QStringLiteral("40"));
+  // The whole image in view, whatever the screen's size gave the window.
+  main().leftWindow()->resize(project().imageWidth, project().imageHeight);
   start();
   EXPECT_TRUE(prompts.errors.isEmpty());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QUndoStack>
 #include <QtTest/QTest>
 #include <chrono>
@@ -246,6 +249,17 @@ TEST_F(RecoveryTest, AnUnreadableCopyIsReportedAndLeft) {
   EXPECT_TRUE(prompts.questions.isEmpty());
   EXPECT_EQ(main().project(), nullptr);
   EXPECT_TRUE(QFile::exists(unsavedCopy()));
+}
+
+// The restore question keeps the copy on Return: its default button is Yes.
+TEST(RecoveryQuestion, ReturnKeepsTheWork) {
+  QTimer::singleShot(0, [] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  DialogPrompts prompts;
+  EXPECT_EQ(prompts.askToKeep(nullptr, QStringLiteral("Restaurer ?")), Answer::Yes);
 }
 
 }  // namespace

@@ -33,6 +33,10 @@ class ScriptedPrompts final : public Prompts {
     questions << text;
     return next(text, false);
   }
+  Answer askToKeep(QWidget*, const QString& text) override {
+    questions << text;
+    return next(text, false);
+  }
   Answer askYesNoCancel(QWidget*, const QString& text) override {
     questions << text;
     return next(text, true);

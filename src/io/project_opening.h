@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "core/project.h"
+#include "core/report.h"
 
 namespace plk::io {
 
@@ -16,9 +17,14 @@ namespace plk::io {
 [[nodiscard]] QString resolveImagePath(const QString& imagePath, const QString& projectFile);
 
 // Opens a project file as "Ouvrir projet..." does, without windows: the two images (found as
-// resolveImagePath says, their paths kept as written), their checks with the same messages,
-// the gradient matrices and both polygon lists. Gives the project or the French message.
+// resolveImagePath says, their paths kept as written; colour and 16-bit grey ones converted to
+// 8-bit grey as greyPicture does), their checks with the same messages, the gradient matrices
+// and both polygon lists. Gives the project or the French message.
 [[nodiscard]] std::variant<std::unique_ptr<Project>, std::string> openProjectFile(
     const QString& path);
+
+// The same, writing to `notes` one line for each image converted to 8-bit grey (image_io).
+[[nodiscard]] std::variant<std::unique_ptr<Project>, std::string> openProjectFile(
+    const QString& path, ReportSink& notes);
 
 }  // namespace plk::io

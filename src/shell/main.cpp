@@ -24,6 +24,7 @@
 #include "io/io_error.h"
 #include "io/project_file.h"
 #include "io/project_opening.h"
+#include "io/results_file.h"
 #include "shell/about.h"
 #include "shell/aide.h"
 #include "shell/file_names.h"
@@ -214,7 +215,7 @@ QString TFMain::checkLeftImage(const TFImage* left) {
     return QStringLiteral(
         "Erreur lors du chargement de l'image gauche ! Création du projet impossible.");
   }
-  if (left->imageDepth() != 8) {
+  if (!left->greyConversion()) {
     return QStringLiteral(
         "L'image gauche n'est pas composée de pixels codés sur 8 bits ! "
         "Création du projet impossible.");
@@ -227,7 +228,7 @@ QString TFMain::checkRightImage(const TFImage& left, const TFImage* right) {
     return QStringLiteral(
         "Erreur lors du chargement de l'image droite ! Création du projet impossible.");
   }
-  if (right->imageDepth() != 8) {
+  if (!right->greyConversion()) {
     return QStringLiteral(
         "L'image droite n'est pas composée de pixels codés sur 8 bits ! "
         "Création du projet impossible.");
@@ -264,6 +265,10 @@ bool TFMain::createProjectFromImages(const QString& projectFile) {
     return false;
   }
 
+  for (const std::string& line :
+       io::conversionLines(*left->greyConversion(), *right->greyConversion())) {
+    showReport().appendLine(line);
+  }
   project->imageHeight = left->imageHeight();
   project->imageWidth = right->imageWidth();
   right->move(right->pos() + QPoint(20, 20));
@@ -331,6 +336,9 @@ SaveOutcome TFMain::saveProject(const QString& path) {
     projectFileName_.clear();
     return SaveOutcome::Failed;
   }
+  if (auto failure = io::writeResultsFile(path, *project_, format_)) {
+    showReport().appendLine(*failure);
+  }
   undoStack_->setClean();
   recovery_->discardCopy();
   recent_->remember(path);
@@ -390,6 +398,7 @@ bool TFMain::loadProject(const QString& path) {
   if (!createProjectFromImages(path)) return false;
   project_->left.polygons.rebuild(data.left);
   project_->right.polygons.rebuild(data.right);
+  if (auto ignored = io::readResultsFile(path, *project_)) showReport().appendLine(*ignored);
   listPolygons();
   redraw(leftWindow_.get());
   redraw(rightWindow_.get());

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -102,7 +101,8 @@ void writeEstimations(Writer& out, const std::vector<PolygonEstimation>& table) 
 void writeQualities(Writer& out, const std::vector<PhotometricQuality>& table) {
   out.line("qualites_photometriques", table.size());
   for (const PhotometricQuality& q : table) {
-    const std::string disagreement = q.maxDisagreement ? real(*q.maxDisagreement) : "-";
+    const std::string disagreement =
+        q.maxDisagreement ? real(*q.maxDisagreement) : std::string(kNoValue);
     const std::array<double, 9>& c = q.covariance;
     out.record(static_cast<std::int32_t>(q.status), q.pixelsUsed, q.iterations, q.residualGrey,
                q.correlation, q.disparitySd, std::string_view(disagreement), q.centreU, q.centreV,
@@ -149,8 +149,8 @@ class Reader {
     const std::optional<std::string_view> word = token();
     if (!word) return std::nullopt;
     Number value{};
-    const auto [end, error] = std::from_chars(word->data(), word->data() + word->size(), value,
-                                              base);
+    const auto [end, error] =
+        std::from_chars(word->data(), word->data() + word->size(), value, base);
     if (error != std::errc() || end != word->data() + word->size()) return std::nullopt;
     return value;
   }
@@ -259,9 +259,9 @@ std::optional<PolygonEstimation> readEstimation(Reader& in) {
 }
 
 std::optional<PhotometricStatus> photometricStatus(std::optional<std::int32_t> code) {
-  for (const PhotometricStatus status : {PhotometricStatus::Converged,
-                                         PhotometricStatus::IterationLimit,
-                                         PhotometricStatus::TooFewPixels}) {
+  for (const PhotometricStatus status :
+       {PhotometricStatus::Converged, PhotometricStatus::IterationLimit,
+        PhotometricStatus::TooFewPixels}) {
     if (code == static_cast<std::int32_t>(status)) return status;
   }
   return std::nullopt;
@@ -300,8 +300,8 @@ std::optional<bool> readFlag(Reader& in) {
 
 bool readStages(Reader& in, ToolResults& results) {
   if (!in.expect("etapes")) return false;
-  for (bool* flag : {&results.pointsDetected, &results.pointsMatched,
-                     &results.homographiesEstimated}) {
+  for (bool* flag :
+       {&results.pointsDetected, &results.pointsMatched, &results.homographiesEstimated}) {
     const std::optional<bool> value = readFlag(in);
     if (!value) return false;
     *flag = *value;
@@ -316,8 +316,8 @@ bool readSettings(Reader& in, ToolResults& results) {
   if (!choice || *choice < 0 || *choice > lastChoice) return false;
   results.verdictEstimate = *choice;
   return in.expect("disparites_cherchees") &&
-         readReals<2>(in, {&results.matchedDisparities.lowest,
-                           &results.matchedDisparities.highest});
+         readReals<2>(in,
+                      {&results.matchedDisparities.lowest, &results.matchedDisparities.highest});
 }
 
 bool readTables(Reader& in, ToolResults& r) {
@@ -389,8 +389,7 @@ std::variant<ToolResults, ResultsRefusal> parseResultsText(std::string_view text
   if (!fingerprint) return ResultsRefusal::Malformed;
   if (*fingerprint != polygonsFingerprint) return ResultsRefusal::OtherPolygons;
   ToolResults results;
-  if (!readSettings(in, results) || !readTables(in, results) || !in.expect(kEnd) ||
-      !in.atEnd()) {
+  if (!readSettings(in, results) || !readTables(in, results) || !in.expect(kEnd) || !in.atEnd()) {
     return ResultsRefusal::Malformed;
   }
   return results;

@@ -49,7 +49,8 @@ std::string refusalLine(ResultsRefusal refusal, const QString& path) {
     case ResultsRefusal::Malformed:
       break;
   }
-  return "Le fichier de résultats " + fileName(path) + " est illisible ou incomplet : il est ignoré.";
+  return "Le fichier de résultats " + fileName(path) +
+         " est illisible ou incomplet : il est ignoré.";
 }
 
 }  // namespace

@@ -91,11 +91,10 @@ TEST(ResultsText, RefusesOtherPolygonsLaterVersionsAndDamagedTexts) {
   for (std::size_t length = 0; length + 1 < text.size(); ++length) {
     EXPECT_EQ(refusal(text.substr(0, length)), ResultsRefusal::Malformed) << length;
   }
-  for (const auto& [from, to] : {std::pair{"estimation_des_verdicts 4", "estimation_des_verdicts 5"},
-                                 std::pair{"etapes 1 0 1", "etapes 1 2 1"},
-                                 std::pair{"liste 1", "liste 2"},
-                                 std::pair{"0.7", "0,7"},
-                                 std::pair{"\nfin\n", "\nfin\nfin\n"}}) {
+  for (const auto& [from, to] :
+       {std::pair{"estimation_des_verdicts 4", "estimation_des_verdicts 5"},
+        std::pair{"etapes 1 0 1", "etapes 1 2 1"}, std::pair{"liste 1", "liste 2"},
+        std::pair{"0.7", "0,7"}, std::pair{"\nfin\n", "\nfin\nfin\n"}}) {
     std::string altered = text;
     const std::size_t at = altered.find(from);
     ASSERT_NE(at, std::string::npos) << from;

@@ -75,8 +75,8 @@ TEST_F(KeptResultsTest, ColourAndSixteenBitPngsOpenAsGrey) {
   EXPECT_EQ(main().project()->right.image.at(0, 0), 128);
   EXPECT_EQ(main().project()->left.gradientX.rows(), 31);
   const QStringList report = shell->rapport().lines();
-  EXPECT_TRUE(report.contains(QStringLiteral(
-      "Image gauche convertie en niveaux de gris 8 bits (image en couleurs).")));
+  EXPECT_TRUE(report.contains(
+      QStringLiteral("Image gauche convertie en niveaux de gris 8 bits (image en couleurs).")));
   EXPECT_TRUE(report.contains(QStringLiteral(
       "Image droite convertie en niveaux de gris 8 bits (image en gris sur 16 bits).")));
 

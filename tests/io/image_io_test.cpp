@@ -105,9 +105,9 @@ TEST(GreyPicture, ColourAndSixteenBitFilesBecomeRoundedEightBitGrey) {
   const QColor colours[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 250}, {90, 90, 90}};
   for (int c = 0; c < 4; ++c) colour.setPixelColor(c, 0, colours[c]);
   const std::vector<int> expectedColour{76, 150, 29, 90};
-  for (const auto& [image, name] : {std::pair{colour, "rgb8.png"},
-                                    std::pair{colour.convertToFormat(QImage::Format_RGBA64),
-                                              "rgb16.png"}}) {
+  for (const auto& [image, name] :
+       {std::pair{colour, "rgb8.png"},
+        std::pair{colour.convertToFormat(QImage::Format_RGBA64), "rgb16.png"}}) {
     const std::optional<GreyPicture> grey = loadedGrey(image, name);
     ASSERT_TRUE(grey) << name;
     EXPECT_EQ(grey->conversion, GreyConversion::FromColour) << name;

@@ -98,8 +98,8 @@ TEST_F(ProjectOpeningTest, ColourAndSixteenBitImagesOpenAsGreyWithOneNoteEach) {
   EXPECT_EQ(project.leftImagePath, "c.png");
   EXPECT_EQ(project.left.image.at(7, 11), 76);
   EXPECT_EQ(project.right.image.at(0, 0), 255);
-  EXPECT_EQ(notes.lines, conversionLines(GreyConversion::FromColour,
-                                         GreyConversion::FromSixteenBits));
+  EXPECT_EQ(notes.lines,
+            conversionLines(GreyConversion::FromColour, GreyConversion::FromSixteenBits));
 }
 
 TEST_F(ProjectOpeningTest, MessagesOfTheImageChecks) {

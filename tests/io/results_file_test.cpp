@@ -121,8 +121,9 @@ TEST_F(ResultsFileTest, IgnoredOrUnwrittenResultsSayWhyInOneLine) {
             "polygones du projet : ils sont ignorés.");
 
   ASSERT_TRUE(QFile::remove(resultsPath));
-  EXPECT_EQ(ignoredLine(QByteArray()), "Le fichier de résultats scene.plk.resultats est "
-                                       "illisible ou incomplet : il est ignoré.");
+  EXPECT_EQ(ignoredLine(QByteArray()),
+            "Le fichier de résultats scene.plk.resultats est "
+            "illisible ou incomplet : il est ignoré.");
   ASSERT_TRUE(QFile::remove(resultsPath));
   std::unique_ptr<Project> project = reopened();
   EXPECT_EQ(readResultsFile(projectPath, *project), std::nullopt);

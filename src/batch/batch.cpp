@@ -21,6 +21,16 @@ namespace plk::batch {
 
 namespace {
 
+// Notes that are not part of the tools' report, such as an image's conversion to 8-bit grey.
+class ErrorLines final : public ReportSink {
+ public:
+  explicit ErrorLines(std::ostream& err) : err_(err) {}
+  void appendLine(std::string_view utf8) override { err_ << utf8 << '\n'; }
+
+ private:
+  std::ostream& err_;
+};
+
 void writeReportFile(const QString& path, const ConsoleReport& report) {
   QStringList lines;
   for (const std::string& line : report.lines()) lines << QString::fromStdString(line);
@@ -89,7 +99,8 @@ int runChain(const ChainOptions& options, std::ostream& out, std::ostream& err, 
     err << "Impossible de lire le projet " << options.projectPath.toStdString() << '\n';
     return kUnreadableOrUnwritable;
   }
-  auto opened = io::openProjectFile(options.projectPath, gradientsFor(options));
+  ErrorLines conversions(err);
+  auto opened = io::openProjectFile(options.projectPath, conversions, gradientsFor(options));
   if (const auto* message = std::get_if<std::string>(&opened)) {
     err << *message << '\n';
     return kUnreadableOrUnwritable;

@@ -38,6 +38,20 @@ std::vector<std::uint64_t> runningHashes(const PolygonList& polygons, std::size_
 
 bool isUnlocked(const Project& project, std::size_t p) { return !project.left.polygons[p].locked; }
 
+std::uint64_t wholeListHash(const PolygonList& polygons) {
+  const std::vector<std::uint64_t> hashes = runningHashes(polygons, polygons.size());
+  return mix(hashes.empty() ? 0 : hashes.back(), polygons.size());
+}
+
+void rebase(std::vector<std::uint64_t>& recorded, const Project& saved, const Project& reread,
+            ResultInputs inputs) {
+  const std::vector<std::uint64_t> before = polygonFingerprints(saved, inputs);
+  const std::vector<std::uint64_t> after = polygonFingerprints(reread, inputs);
+  for (std::size_t p = 0; p < std::min({recorded.size(), before.size(), after.size()}); ++p) {
+    if (recorded[p] == before[p]) recorded[p] = after[p];
+  }
+}
+
 }  // namespace
 
 std::vector<std::uint64_t> polygonFingerprints(const Project& project, ResultInputs inputs) {
@@ -70,6 +84,19 @@ std::vector<std::size_t> outOfDatePolygons(const std::vector<std::uint64_t>& rec
     }
   }
   return numbers;
+}
+
+std::uint64_t polygonListsFingerprint(const Project& project) {
+  return mix(wholeListHash(project.left.polygons), wholeListHash(project.right.polygons));
+}
+
+ToolResults withFingerprintsOf(const ToolResults& results, const Project& saved,
+                               const Project& reread) {
+  ToolResults rebased = results;
+  rebase(rebased.detectedFrom, saved, reread, ResultInputs::LeftOutlines);
+  rebase(rebased.matchedFrom, saved, reread, ResultInputs::BothOutlines);
+  rebase(rebased.estimatedFrom, saved, reread, ResultInputs::BothOutlines);
+  return rebased;
 }
 
 std::string outOfDateMessage(const std::string& what, const std::vector<std::size_t>& numbers,

@@ -33,6 +33,16 @@ void recordFingerprints(std::vector<std::uint64_t>& recorded, const Project& pro
                                                          const Project& project,
                                                          ResultInputs inputs, std::size_t count);
 
+// One fingerprint of every outline of both images, whole lists: the polygons a set of saved
+// results belongs to.
+[[nodiscard]] std::uint64_t polygonListsFingerprint(const Project& project);
+
+// The recorded fingerprints of `results` that `saved` gives as current, replaced by those that
+// `reread` gives at the same positions; the others are kept. Saving the polygons may round their
+// coordinates: results current for the polygons saved stay current for the polygons read back.
+[[nodiscard]] ToolResults withFingerprintsOf(const ToolResults& results, const Project& saved,
+                                             const Project& reread);
+
 // "Les <what> ne correspondent plus au polygone 2 : relancez <tool>." with "aux polygones 2, 4
 // et 5" for several; `what` and `tool` as the sentence takes them.
 [[nodiscard]] std::string outOfDateMessage(const std::string& what,

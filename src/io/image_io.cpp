@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QtEndian>
+#include <utility>
 #include <cstring>
 
 #include "io/regular_file.h"
@@ -45,6 +46,46 @@ std::optional<DecodedImage> readImage(QIODevice& device) {
   return DecodedImage{std::move(image), bits};
 }
 
+// Rounded luma of channels 0..maxChannel, scaled to 0..255: one rounding of the exact value.
+std::uint8_t luma(std::uint64_t red, std::uint64_t green, std::uint64_t blue,
+                  std::uint64_t maxChannel) {
+  const std::uint64_t weighted = (299 * red + 587 * green + 114 * blue) * 255;
+  const std::uint64_t divisor = 1000 * maxChannel;
+  return static_cast<std::uint8_t>((weighted + divisor / 2) / divisor);
+}
+
+GreyImage fromSixteenBits(const QImage& image) {
+  GreyImage grey(image.width(), image.height());
+  for (int r = 0; r < grey.height(); ++r) {
+    const auto* line = reinterpret_cast<const quint16*>(image.constScanLine(r));
+    for (int c = 0; c < grey.width(); ++c) grey.set(r, c, luma(line[c], line[c], line[c], 65535));
+  }
+  return grey;
+}
+
+// Channels of 16 bits keep a 16-bit colour image's precision; others are read at 8 bits.
+GreyImage fromColour(const QImage& image) {
+  GreyImage grey(image.width(), image.height());
+  if (image.depth() > 32) {
+    const QImage wide = image.convertToFormat(QImage::Format_RGBA64);
+    for (int r = 0; r < grey.height(); ++r) {
+      const auto* line = reinterpret_cast<const QRgba64*>(wide.constScanLine(r));
+      for (int c = 0; c < grey.width(); ++c) {
+        grey.set(r, c, luma(line[c].red(), line[c].green(), line[c].blue(), 65535));
+      }
+    }
+    return grey;
+  }
+  const QImage narrow = image.convertToFormat(QImage::Format_ARGB32);
+  for (int r = 0; r < grey.height(); ++r) {
+    const auto* line = reinterpret_cast<const QRgb*>(narrow.constScanLine(r));
+    for (int c = 0; c < grey.width(); ++c) {
+      grey.set(r, c, luma(qRed(line[c]), qGreen(line[c]), qBlue(line[c]), 255));
+    }
+  }
+  return grey;
+}
+
 }  // namespace
 
 void limitImageAllocation() {
@@ -74,6 +115,29 @@ GreyImage toGreyImage(const QImage& eightBitImage) {
                 static_cast<std::size_t>(grey.width()));
   }
   return grey;
+}
+
+std::optional<GreyPicture> greyPicture(const DecodedImage& decoded) {
+  const QImage& image = decoded.image;
+  if (decoded.storedBitsPerPixel == 8) return GreyPicture{toGreyImage(image), GreyConversion::None};
+  if (image.format() == QImage::Format_Grayscale16) {
+    return GreyPicture{fromSixteenBits(image), GreyConversion::FromSixteenBits};
+  }
+  if (decoded.storedBitsPerPixel < 8 || image.depth() < 16) return std::nullopt;
+  return GreyPicture{fromColour(image), GreyConversion::FromColour};
+}
+
+std::vector<std::string> conversionLines(GreyConversion left, GreyConversion right) {
+  std::vector<std::string> lines;
+  for (const auto& [conversion, side] : {std::pair{left, "gauche"}, std::pair{right, "droite"}}) {
+    const std::string image = std::string("Image ") + side;
+    if (conversion == GreyConversion::FromColour) {
+      lines.push_back(image + " convertie en niveaux de gris 8 bits (image en couleurs).");
+    } else if (conversion == GreyConversion::FromSixteenBits) {
+      lines.push_back(image + " convertie en niveaux de gris 8 bits (image en gris sur 16 bits).");
+    }
+  }
+  return lines;
 }
 
 }  // namespace plk::io

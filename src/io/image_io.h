@@ -4,7 +4,10 @@
 #include <QIODevice>
 #include <QImage>
 #include <QString>
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "core/grey_image.h"
 
@@ -36,5 +39,26 @@ struct DecodedImage {
 // The pixel codes of an 8-bit image (palette indices or grey values), palette not consulted;
 // an image of another depth gives an empty GreyImage.
 [[nodiscard]] GreyImage toGreyImage(const QImage& eightBitImage);
+
+// How an image became the 8-bit grey image the tools read.
+enum class GreyConversion : std::int32_t {
+  None,             // an 8-bit image: its pixel codes, as toGreyImage gives them
+  FromColour,       // colour: 0.299 R + 0.587 G + 0.114 B (BT.601 luma), rounded
+  FromSixteenBits,  // 16-bit grey: v * 255 / 65535, rounded
+};
+
+struct GreyPicture {
+  GreyImage image;
+  GreyConversion conversion = GreyConversion::None;
+};
+
+// The grey image the tools read from a decoded image: its codes when the file stores 8 bits a
+// pixel, the luma of a colour image, or a 16-bit grey image scaled to 8 bits. Nothing for the
+// images of 1, 2 or 4 bits a pixel, which the program refuses.
+[[nodiscard]] std::optional<GreyPicture> greyPicture(const DecodedImage& decoded);
+
+// One report line for each image of the pair that was converted, left first: "Image gauche
+// convertie en niveaux de gris 8 bits (image en couleurs)."
+[[nodiscard]] std::vector<std::string> conversionLines(GreyConversion left, GreyConversion right);
 
 }  // namespace plk::io

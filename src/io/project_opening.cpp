@@ -13,29 +13,35 @@ namespace plk::io {
 
 namespace {
 
-// The 8-bit image of one side, or the message of the check that refused it.
-std::variant<QImage, std::string> loadSide(const QString& path, const char* side) {
+// The grey image of one side, or the message of the check that refused it.
+std::variant<GreyPicture, std::string> loadSide(const QString& path, const char* side) {
   std::optional<DecodedImage> decoded = loadImageFile(path);
   if (!decoded) {
     return std::string("Erreur lors du chargement de l'image ") + side +
            " ! Création du projet impossible.";
   }
-  if (decoded->storedBitsPerPixel != 8) {
+  std::optional<GreyPicture> grey = greyPicture(*decoded);
+  if (!grey) {
     return std::string("L'image ") + side +
            " n'est pas composée de pixels codés sur 8 bits ! Création du projet impossible.";
   }
-  return std::move(decoded->image);
+  return std::move(*grey);
 }
 
-void setSide(ImageSide& side, const QImage& image, const PolygonListRecord& polygons,
+void setSide(ImageSide& side, GreyImage image, const PolygonListRecord& polygons,
              GradientMatrices gradients) {
-  side.image = toGreyImage(image);
+  side.image = std::move(image);
   if (gradients == GradientMatrices::Computed) {
     side.gradientX = computeGradient(side.image, kSobelX);
     side.gradientY = computeGradient(side.image, kSobelY);
   }
   side.polygons.rebuild(polygons);
 }
+
+class NoReport final : public ReportSink {
+ public:
+  void appendLine(std::string_view) override {}
+};
 
 }  // namespace
 
@@ -50,6 +56,13 @@ QString resolveImagePath(const QString& imagePath, const QString& projectFile) {
 
 std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QString& path,
                                                                     GradientMatrices gradients) {
+  NoReport silent;
+  return openProjectFile(path, silent, gradients);
+}
+
+std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QString& path,
+                                                                    ReportSink& notes,
+                                                                    GradientMatrices gradients) {
   ProjectFileData data;
   try {
     data = readProjectFile(path);
@@ -62,9 +75,10 @@ std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QStrin
   auto right =
       loadSide(resolveImagePath(QString::fromStdString(data.rightImagePath), path), "droite");
   if (auto* message = std::get_if<std::string>(&right)) return *message;
-  const QImage& leftImage = std::get<QImage>(left);
-  const QImage& rightImage = std::get<QImage>(right);
-  if (leftImage.size() != rightImage.size()) {
+  GreyPicture& leftImage = std::get<GreyPicture>(left);
+  GreyPicture& rightImage = std::get<GreyPicture>(right);
+  if (leftImage.image.width() != rightImage.image.width() ||
+      leftImage.image.height() != rightImage.image.height()) {
     return std::string(
         "Les deux images n'ont pas les mêmes dimensions ! Création du projet impossible.");
   }
@@ -72,10 +86,13 @@ std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QStrin
   project->projectName = data.projectName;
   project->leftImagePath = data.leftImagePath;
   project->rightImagePath = data.rightImagePath;
-  project->imageHeight = leftImage.height();
-  project->imageWidth = rightImage.width();
-  setSide(project->left, leftImage, data.left, gradients);
-  setSide(project->right, rightImage, data.right, gradients);
+  project->imageHeight = leftImage.image.height();
+  project->imageWidth = rightImage.image.width();
+  setSide(project->left, std::move(leftImage.image), data.left, gradients);
+  setSide(project->right, std::move(rightImage.image), data.right, gradients);
+  for (const std::string& line : conversionLines(leftImage.conversion, rightImage.conversion)) {
+    notes.appendLine(line);
+  }
   return project;
 }
 

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "core/project.h"
+#include "core/report.h"
 
 namespace plk::io {
 
@@ -20,10 +21,15 @@ namespace plk::io {
 enum class GradientMatrices { Computed, Omitted };
 
 // Opens a project file as "Ouvrir projet..." does, without windows: the two images (found as
-// resolveImagePath says, their paths kept as written), their checks with the same messages,
-// the gradient matrices unless omitted and both polygon lists. Gives the project or the French
-// message.
+// resolveImagePath says, their paths kept as written; colour and 16-bit grey ones converted to
+// 8-bit grey as greyPicture does), their checks with the same messages, the gradient matrices
+// unless omitted and both polygon lists. Gives the project or the French message.
 [[nodiscard]] std::variant<std::unique_ptr<Project>, std::string> openProjectFile(
     const QString& path, GradientMatrices gradients = GradientMatrices::Computed);
+
+// The same, writing to `notes` one line for each image converted to 8-bit grey (image_io).
+[[nodiscard]] std::variant<std::unique_ptr<Project>, std::string> openProjectFile(
+    const QString& path, ReportSink& notes,
+    GradientMatrices gradients = GradientMatrices::Computed);
 
 }  // namespace plk::io

@@ -8,6 +8,7 @@
 #include "core/fonctions/gradient.h"
 #include "io/io_error.h"
 #include "io/project_opening.h"
+#include "io/results_file.h"
 #include "shell/file_names.h"
 #include "shell/new.h"
 #include "shell/recent_projects.h"
@@ -109,7 +110,7 @@ QString ProjectSession::checkLeftImage(const TFImage* left) {
     return QStringLiteral(
         "Erreur lors du chargement de l'image gauche ! Création du projet impossible.");
   }
-  if (left->imageDepth() != 8) {
+  if (!left->greyConversion()) {
     return QStringLiteral(
         "L'image gauche n'est pas composée de pixels codés sur 8 bits ! "
         "Création du projet impossible.");
@@ -122,7 +123,7 @@ QString ProjectSession::checkRightImage(const TFImage& left, const TFImage* righ
     return QStringLiteral(
         "Erreur lors du chargement de l'image droite ! Création du projet impossible.");
   }
-  if (right->imageDepth() != 8) {
+  if (!right->greyConversion()) {
     return QStringLiteral(
         "L'image droite n'est pas composée de pixels codés sur 8 bits ! "
         "Création du projet impossible.");
@@ -159,6 +160,10 @@ bool ProjectSession::createProjectFromImages(const QString& projectFile) {
     return false;
   }
 
+  for (const std::string& line :
+       io::conversionLines(*left->greyConversion(), *right->greyConversion())) {
+    listener_.showReport().appendLine(line);
+  }
   project->imageHeight = left->imageHeight();
   project->imageWidth = right->imageWidth();
   computeGradients(*project);
@@ -221,6 +226,9 @@ SaveOutcome ProjectSession::saveProject(const QString& path) {
     // The next "Sauver projet" asks for another file instead of failing on this one again.
     projectFileName_.clear();
     return SaveOutcome::Failed;
+  }
+  if (auto failure = io::writeResultsFile(path, *project_, format_)) {
+    listener_.showReport().appendLine(*failure);
   }
   history_.markSaved();
   recovery_->discardCopy();
@@ -285,6 +293,9 @@ bool ProjectSession::loadProject(const QString& path) {
   if (!createProjectFromImages(path)) return false;
   project_->left.polygons.rebuild(data.left);
   project_->right.polygons.rebuild(data.right);
+  if (auto ignored = io::readResultsFile(path, *project_)) {
+    listener_.showReport().appendLine(*ignored);
+  }
   listener_.polygonsChanged();
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include "core/editing.h"
 #include "core/project.h"
+#include "core/report.h"
 #include "core/textformat.h"
 #include "io/project_file.h"
 #include "shell/edit_history.h"
@@ -42,6 +43,8 @@ class SessionListener {
   virtual void projectClosed() = 0;
   // The polygons changed as a whole (opened, undone, restored): listing and drawings follow.
   virtual void polygonsChanged() = 0;
+  // Shows the report window and gives its sink, for the notes of opening and saving.
+  virtual ReportSink& showReport() = 0;
 };
 
 // The open project, from its creation to its closing: its two image windows, its file, the undo

@@ -207,11 +207,16 @@ TFImage::~TFImage() = default;
 bool TFImage::loadImage(const QString& path, const QString& sideName, const QString& fileName) {
   std::optional<io::DecodedImage> loaded = io::loadImageFile(path);
   if (!loaded) return false;
+  std::optional<io::GreyPicture> grey = io::greyPicture(*loaded);
   imageBitmap_ = std::move(loaded->image);
   storedDepth_ = loaded->storedBitsPerPixel;
   displayImage_ = imageBitmap_.convertToFormat(QImage::Format_RGB32);
   editor_.setImageSize(displayImage_.width(), displayImage_.height());
-  if (storedDepth_ == 8) side_.image = io::toGreyImage(imageBitmap_);
+  conversion_.reset();
+  if (grey) {
+    side_.image = std::move(grey->image);
+    conversion_ = grey->conversion;
+  }
   fitWindowToImage();
   centreOnScreen(*this);
   captionBase_ = QStringLiteral("Image ") + sideName + QStringLiteral(": ") + fileName;

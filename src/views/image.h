@@ -8,9 +8,11 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 #include "core/editing.h"
 #include "core/project.h"
+#include "io/image_io.h"
 #include "views/polygon_editor.h"
 
 class QKeyEvent;
@@ -45,6 +47,8 @@ class TFImage : public QWidget {
   // Loads the file for display and into the side's GreyImage; false when it cannot be read.
   bool loadImage(const QString& path, const QString& sideName, const QString& fileName);
   [[nodiscard]] int imageDepth() const;  // bits per pixel of the loaded file
+  // How the grey image the tools read was made; nothing when the file's depth is refused.
+  [[nodiscard]] std::optional<io::GreyConversion> greyConversion() const { return conversion_; }
   [[nodiscard]] int imageWidth() const;
   [[nodiscard]] int imageHeight() const;
 
@@ -126,6 +130,7 @@ class TFImage : public QWidget {
   QImage viewBuffer_;
   QImage imageBitmap_;   // the file as loaded
   int storedDepth_ = 0;  // bits per pixel stored in the file (not the expanded image's)
+  std::optional<io::GreyConversion> conversion_;
   QImage displayImage_;  // the same in RGB32, the source of every redraw
   std::array<QImage, 4> glyphs_;
   QCache<std::size_t, QImage> numberLabels_{kNumberLabelBytes};  // by polygon position

@@ -147,7 +147,11 @@ TEST_F(MainTest, NewProjectOpensBothImageWindows) {
 }
 
 TEST_F(MainTest, RefusedImagesLeaveNoProject) {
-  const QString colour = writeColourBmp(path(QStringLiteral("c.bmp")), 40, 30);
+  const QString fourBits = path(QStringLiteral("p4.bmp"));
+  QFile fourBitsFile(fourBits);
+  ASSERT_TRUE(fourBitsFile.open(QIODevice::WriteOnly));
+  fourBitsFile.write(greyBmpBytes(std::vector<std::uint8_t>(40 * 30, 3), 40, 30, 4));
+  fourBitsFile.close();
   const QString tall = writeGreyBmp(path(QStringLiteral("tall.bmp")), 640, 481);
   const QString wide = writeGreyBmp(path(QStringLiteral("wide.bmp")), 640, 480);
   const struct {
@@ -156,13 +160,13 @@ TEST_F(MainTest, RefusedImagesLeaveNoProject) {
       {path(QStringLiteral("none.bmp")), rightPath,
        QStringLiteral(
            "Erreur lors du chargement de l'image gauche ! Création du projet impossible.")},
-      {colour, rightPath,
+      {fourBits, rightPath,
        QStringLiteral("L'image gauche n'est pas composée de pixels codés sur 8 bits ! "
                       "Création du projet impossible.")},
       {leftPath, path(QStringLiteral("none.bmp")),
        QStringLiteral(
            "Erreur lors du chargement de l'image droite ! Création du projet impossible.")},
-      {leftPath, colour,
+      {leftPath, fourBits,
        QStringLiteral("L'image droite n'est pas composée de pixels codés sur 8 bits ! "
                       "Création du projet impossible.")},
       {wide, tall,

@@ -36,13 +36,6 @@ inline QString writeGreyBmp(const QString& path, int width, int height) {
   return path;
 }
 
-inline QString writeColourBmp(const QString& path, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB888);
-  image.fill(QColor(10, 20, 30));
-  EXPECT_TRUE(image.save(path, "BMP"));
-  return path;
-}
-
 inline QByteArray fileBytes(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -89,6 +89,52 @@ TEST(StoredBitsPerPixel, HeaderCountOfBmpsAndDecodedDepthOfOthers) {
   EXPECT_EQ(loadImageFile(colour)->storedBitsPerPixel, 32);
 }
 
+// Colour and 16-bit grey files become 8-bit grey with one rounding of the exact value, halves
+// up: (0, 0, 250) has the luma 28.5 exactly and 16-bit 129 scales to 0.502. 8-bit images keep
+// their codes; 1-bit ones stay refused.
+TEST(GreyPicture, ColourAndSixteenBitFilesBecomeRoundedEightBitGrey) {
+  QTemporaryDir dir;
+  const auto loadedGrey = [&](const QImage& image, const char* name) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    EXPECT_TRUE(image.save(path)) << name;
+    const std::optional<DecodedImage> loaded = loadImageFile(path);
+    EXPECT_TRUE(loaded) << name;
+    return loaded ? greyPicture(*loaded) : std::nullopt;
+  };
+  QImage colour(4, 1, QImage::Format_RGB888);
+  const QColor colours[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 250}, {90, 90, 90}};
+  for (int c = 0; c < 4; ++c) colour.setPixelColor(c, 0, colours[c]);
+  const std::vector<int> expectedColour{76, 150, 29, 90};
+  for (const auto& [image, name] :
+       {std::pair{colour, "rgb8.png"},
+        std::pair{colour.convertToFormat(QImage::Format_RGBA64), "rgb16.png"}}) {
+    const std::optional<GreyPicture> grey = loadedGrey(image, name);
+    ASSERT_TRUE(grey) << name;
+    EXPECT_EQ(grey->conversion, GreyConversion::FromColour) << name;
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(grey->image.at(0, c), expectedColour[c]) << name << c;
+  }
+
+  QImage sixteen(4, 1, QImage::Format_Grayscale16);
+  const quint16 levels[] = {128, 129, 32896, 65535};
+  for (int c = 0; c < 4; ++c) reinterpret_cast<quint16*>(sixteen.scanLine(0))[c] = levels[c];
+  const std::optional<GreyPicture> grey16 = loadedGrey(sixteen, "grey16.png");
+  ASSERT_TRUE(grey16);
+  EXPECT_EQ(grey16->conversion, GreyConversion::FromSixteenBits);
+  const std::vector<int> expected16{0, 1, 128, 255};
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(grey16->image.at(0, c), expected16[c]) << c;
+
+  const std::optional<GreyPicture> codes = loadedGrey(indexedImage(), "indexed.bmp");
+  ASSERT_TRUE(codes);
+  EXPECT_EQ(codes->conversion, GreyConversion::None);
+  expectIndices(codes->image);
+  testing::writeBytes(dir.filePath("p1.bmp"), test::greyBmpBytes({0, 1, 1, 0, 1, 0}, 3, 2, 1));
+  EXPECT_FALSE(greyPicture(*loadImageFile(dir.filePath("p1.bmp"))));
+  EXPECT_EQ(conversionLines(GreyConversion::FromColour, GreyConversion::FromSixteenBits),
+            (std::vector<std::string>{
+                "Image gauche convertie en niveaux de gris 8 bits (image en couleurs).",
+                "Image droite convertie en niveaux de gris 8 bits (image en gris sur 16 bits)."}));
+}
+
 // An 8-bit BMP header for a width x height image whose pixel data, `body`, is compressed with
 // run-length codes (compression 1) or stored plainly (compression 0).
 QByteArray bmpWithBody(int width, int height, int compression, const QByteArray& body) {

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "bmp_writer.h"
+#include "io/image_io.h"
 #include "io/project_file.h"
 #include "special_files.h"
 
@@ -76,6 +77,31 @@ TEST_F(ProjectOpeningTest, AMissingAbsolutePathGivesWayToTheFileOfTheSameNameBes
   EXPECT_EQ(std::get<std::unique_ptr<Project>>(opened)->leftImagePath, moved);
 }
 
+class RecordedLines final : public ReportSink {
+ public:
+  std::vector<std::string> lines;
+  void appendLine(std::string_view utf8) override { lines.emplace_back(utf8); }
+};
+
+TEST_F(ProjectOpeningTest, ColourAndSixteenBitImagesOpenAsGreyWithOneNoteEach) {
+  QImage colour(12, 8, QImage::Format_RGB32);
+  colour.fill(qRgb(255, 0, 0));
+  ASSERT_TRUE(colour.save(QDir(projectFolder).filePath(QStringLiteral("c.png"))));
+  QImage sixteen(12, 8, QImage::Format_Grayscale16);
+  sixteen.fill(Qt::white);
+  ASSERT_TRUE(sixteen.save(QDir(projectFolder).filePath(QStringLiteral("g16.png"))));
+  writeProject("c.png", "g16.png");
+  RecordedLines notes;
+  auto opened = openProjectFile(projectFile, notes);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Project>>(opened));
+  const Project& project = *std::get<std::unique_ptr<Project>>(opened);
+  EXPECT_EQ(project.leftImagePath, "c.png");
+  EXPECT_EQ(project.left.image.at(7, 11), 76);
+  EXPECT_EQ(project.right.image.at(0, 0), 255);
+  EXPECT_EQ(notes.lines,
+            conversionLines(GreyConversion::FromColour, GreyConversion::FromSixteenBits));
+}
+
 TEST_F(ProjectOpeningTest, MessagesOfTheImageChecks) {
   writeProject("absent.bmp", "r.bmp");
   EXPECT_EQ(std::get<std::string>(open()),
@@ -86,10 +112,11 @@ TEST_F(ProjectOpeningTest, MessagesOfTheImageChecks) {
   writeProject("l.bmp", "small.bmp");
   EXPECT_EQ(std::get<std::string>(open()),
             "Les deux images n'ont pas les mêmes dimensions ! Création du projet impossible.");
-  QImage colour(12, 8, QImage::Format_RGB32);
-  colour.fill(Qt::red);
-  ASSERT_TRUE(colour.save(QDir(projectFolder).filePath(QStringLiteral("c.bmp")), "BMP"));
-  writeProject("c.bmp", "r.bmp");
+  QFile oneBit(QDir(projectFolder).filePath(QStringLiteral("p1.bmp")));
+  ASSERT_TRUE(oneBit.open(QIODevice::WriteOnly));
+  oneBit.write(test::greyBmpBytes(std::vector<std::uint8_t>(96, 1), 12, 8, 1));
+  oneBit.close();
+  writeProject("p1.bmp", "r.bmp");
   EXPECT_EQ(std::get<std::string>(open()),
             "L'image gauche n'est pas composée de pixels codés sur 8 bits ! Création du projet "
             "impossible.");

@@ -14,7 +14,6 @@ namespace plk {
 
 namespace {
 
-constexpr double kNoEnergyYet = -100.0;
 // Annealing objective of a polygon without energy: worse than any polygon with some energy, yet
 // finite so that temperatures and differences stay numbers.
 constexpr double kZeroEnergyObjective = 1e300;
@@ -227,45 +226,6 @@ void placeVertices(const std::vector<Sommet>& chosen, Polygone& polygon) {
     polygon.sommets[i]->V = source.V;
   }
 }
-
-// --- Exact search by enumeration ---
-
-class Enumeration {
- public:
-  Enumeration(const Polygone& working, Polygone& polygon, double precisionStep, EnergyField& field)
-      : polygon_(polygon), field_(field) {
-    candidate_.copyVerticesFrom(working, store_);
-    for (std::size_t k = 0; k < distinctCount(working); ++k) {
-      candidates_.push_back(vertexCandidates(*working.sommets[k], precisionStep,
-                                             field.imageHeight(), field.imageWidth()));
-    }
-  }
-
-  void run(std::size_t position) {
-    if (position == candidates_.size()) {
-      *candidate_.sommets.back() = *candidate_.sommets.front();
-      const double energy = polygonEnergy(candidate_, field_);
-      if (energy > best_) {
-        best_ = energy;
-        polygon_.copyCoordinatesFrom(candidate_);
-        polygon_.value = energy;
-      }
-      return;
-    }
-    for (const Sommet& choice : candidates_[position]) {
-      *candidate_.sommets[position] = choice;
-      run(position + 1);
-    }
-  }
-
- private:
-  Polygone& polygon_;
-  EnergyField& field_;
-  VertexStore store_;
-  Polygone candidate_;
-  std::vector<std::vector<Sommet>> candidates_;
-  double best_ = kNoEnergyYet;
-};
 
 // --- optimisePolygon ---
 
@@ -581,12 +541,6 @@ bool exactSearchUntil(const Polygone& working, Polygone& polygon, double precisi
   placeVertices(chosen, polygon);
   polygon.value = best;
   return true;
-}
-
-void exactSearchByEnumeration(const Polygone& working, Polygone& polygon, double precisionStep,
-                              EnergyField& field) {
-  Enumeration enumeration(working, polygon, precisionStep, field);
-  enumeration.run(0);
 }
 
 PolygonOutcome optimisePolygon(const IntMatrix& gradientX, const IntMatrix& gradientY,

@@ -157,7 +157,8 @@ void TFMain::arrangeWindows() {
   if (left == nullptr) return;
   const WindowLayout layout = layOutWindows(
       screen()->availableGeometry(), frameSizeFor(*this, size()),
-      frameSizeFor(*left, QSize(left->imageWidth(), left->imageHeight())));
+      frameSizeFor(*left, QSize(left->imageWidth(), left->imageHeight())
+                              .expandedTo(left->minimumSizeHint())));
   placeWindow(*this, layout.main);
   placeWindow(*windows_->rapport, layout.report);
   placeWindow(*left, layout.left);

@@ -11,11 +11,14 @@ namespace plk {
 namespace {
 
 // Frame assumed before the window system reports one (title bar and borders).
-const QSize kTypicalFrame(16, 40);
+const QMargins kTypicalFrame(8, 32, 8, 8);
 
-QSize frameMargins(const QWidget& window) {
-  const QSize margins = window.frameGeometry().size() - window.size();
-  return margins.isEmpty() ? kTypicalFrame : margins;
+QMargins frameMargins(const QWidget& window) {
+  const QRect frame = window.frameGeometry();
+  const QRect client = window.geometry();
+  const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                         frame.right() - client.right(), frame.bottom() - client.bottom());
+  return margins.isNull() ? kTypicalFrame : margins;
 }
 
 QString settingsKey(const QString& key) { return QStringLiteral("fenetres/") + key; }
@@ -32,18 +35,21 @@ WindowLayout layOutWindows(const QRect& available, QSize mainFrame, QSize imageF
   const int half = (available.width() - columnWidth) / 2;
   const QSize imageSize = imageFrame.boundedTo(QSize(half, available.height()));
   layout.left = QRect(QPoint(available.left() + columnWidth, available.top()), imageSize);
-  layout.right = QRect(QPoint(available.left() + columnWidth + half, available.top()), imageSize);
+  layout.right = QRect(layout.left.topRight() + QPoint(1, 0), imageSize);
   return layout;
 }
 
 QSize frameSizeFor(const QWidget& window, QSize clientSize) {
-  return clientSize + frameMargins(window);
+  return clientSize.grownBy(frameMargins(window));
 }
 
+// The client area is placed rather than the frame: before the window system has framed a new
+// window, a move would put its client where its frame should go and its title bar off the screen.
 void placeWindow(QWidget& window, const QRect& frame) {
-  window.move(frame.topLeft());
-  if (window.minimumSize() == window.maximumSize()) return;
-  window.resize(frame.size() - frameMargins(window));
+  const QMargins margins = frameMargins(window);
+  const bool fixedSize = window.minimumSize() == window.maximumSize();
+  const QSize client = fixedSize ? window.size() : frame.size().shrunkBy(margins);
+  window.setGeometry(QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), client));
 }
 
 void rememberFrame(const QString& key, const QWidget& window) {

@@ -17,16 +17,16 @@ struct WindowLayout {
 };
 
 // Lays the windows out on a screen's available area: the main window at the top of a column on
-// the left and the report below it down to the bottom; the image windows side by side in the
-// rest of the width, the left image on the left, each as large as `imageFrame` (its image at zoom
-// 1 with the frame) but no larger than its half. No two rectangles meet.
+// the left and the report below it down to the bottom; the image windows side by side at the top
+// of the rest of the width, the left image on the left, each as large as `imageFrame` (its image
+// at zoom 1 with the frame) but no larger than half that width. No two rectangles meet.
 [[nodiscard]] WindowLayout layOutWindows(const QRect& available, QSize mainFrame, QSize imageFrame);
 
 // The size of a window with its frame; the frame is assumed typical until the window system has
 // reported it.
 [[nodiscard]] QSize frameSizeFor(const QWidget& window, QSize clientSize);
 
-// Moves a window and sizes it (unless its size is fixed) so that its frame covers `frame`.
+// Places a window and sizes it (unless its size is fixed) so that its frame covers `frame`.
 void placeWindow(QWidget& window, const QRect& frame);
 
 // The frames last given to the windows, kept in the user's settings under `key`.

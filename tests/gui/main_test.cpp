@@ -1,12 +1,16 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest/QTest>
 
 #include "bmp_writer.h"
 #include "full_file_system.h"
+#include "io/project_file.h"
 #include "shell/aide.h"
 #include "shell/rapport.h"
 #include "shell_fixture.h"
@@ -490,6 +494,40 @@ TEST(Program, AnswersHelpAndVersionOnTheTerminal) {
   ASSERT_TRUE(program.waitForFinished(20000));
   EXPECT_EQ(program.exitCode(), 0);
   EXPECT_TRUE(program.readAllStandardOutput().contains("[projet]"));
+}
+
+// "plk scene.plk" opens the project: the program, run on its own settings, lists it among the
+// recent projects once it is open.
+TEST(Program, OpensTheProjectNamedOnItsCommandLine) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  const QDir folder(home.path());
+  io::ProjectFileData data;
+  data.projectName = "scene";
+  data.leftImagePath = writeGreyBmp(folder.filePath(QStringLiteral("l.bmp")), 40, 30).toStdString();
+  data.rightImagePath = writeGreyBmp(folder.filePath(QStringLiteral("r.bmp")), 40, 30).toStdString();
+  const QString scene = folder.filePath(QStringLiteral("scene.plk"));
+  io::writeProjectFile(scene, data, NumberFormat{});
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral("config")));
+  environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.filePath(QStringLiteral("data")));
+  QProcess program;
+  program.setProcessEnvironment(environment);
+  program.start(QStringLiteral(PLK_PROGRAM), {scene});
+  ASSERT_TRUE(program.waitForStarted(20000));
+  const QString settings = folder.filePath(QStringLiteral("config/PLK/PLK.ini"));
+  bool listed = false;
+  for (int wait = 0; wait < 200 && !listed; ++wait) {
+    listed = QSettings(settings, QSettings::IniFormat)
+                 .value(QStringLiteral("projetsRecents"))
+                 .toStringList()
+                 .contains(scene);
+    if (!listed) QTest::qWait(100);
+  }
+  program.kill();
+  program.waitForFinished(20000);
+  EXPECT_TRUE(listed);
 }
 
 }  // namespace

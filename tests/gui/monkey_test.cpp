@@ -122,12 +122,13 @@ struct KeyChoice {
   const char* name;
 };
 
-const std::array<KeyChoice, 16> kKeys = {{
+const std::array<KeyChoice, 17> kKeys = {{
     {Qt::Key_Escape, Qt::NoModifier, "Esc"},
     {Qt::Key_A, Qt::NoModifier, "A"},
     {Qt::Key_M, Qt::NoModifier, "M"},
     {Qt::Key_D, Qt::NoModifier, "D"},
     {Qt::Key_F, Qt::NoModifier, "F"},
+    {Qt::Key_C, Qt::NoModifier, "C"},
     {Qt::Key_Left, Qt::NoModifier, "Left"},
     {Qt::Key_Right, Qt::NoModifier, "Right"},
     {Qt::Key_Up, Qt::NoModifier, "Up"},

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/grey_image.h"
+#include "core/polyfunc.h"
 #include "core/polygon_list.h"
 
 namespace plk {
@@ -29,6 +30,16 @@ using InterestPointList = std::vector<InterestPoint>;
 
 // 3 x 3 doubles, row-major, mapping (u, v, 1) of the left image to the right image.
 using Homography = std::array<double, 9>;
+
+// Where `h` carries the point (u, v); nothing when it goes to infinity or to no finite point.
+[[nodiscard]] inline std::optional<Point2> transferPoint(const Homography& h, double u, double v) {
+  const double w = h[6] * u + h[7] * v + h[8];
+  if (w == 0.0) return std::nullopt;
+  const double mappedU = (h[0] * u + h[1] * v + h[2]) / w;
+  const double mappedV = (h[3] * u + h[4] * v + h[5]) / w;
+  if (!std::isfinite(mappedU) || !std::isfinite(mappedV)) return std::nullopt;
+  return pointAt(mappedU, mappedV);
+}
 
 // What the estimation run records for one polygon.
 struct PolygonEstimation {

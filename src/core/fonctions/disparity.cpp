@@ -68,14 +68,10 @@ struct FineSample {
 };
 
 FineSample mapSample(const Scene& scene, std::size_t i, double u, double v, int rgbMultiplier) {
-  const Homography& h = (*scene.table)[i];
-  const double a = h[0] * u + h[1] * v + h[2];
-  const double b = h[3] * u + h[4] * v + h[5];
-  const double w = h[6] * u + h[7] * v + h[8];
-  if (w == 0.0) return {};
-  const double mappedU = a / w;
-  const double mappedV = b / w;
-  if (!std::isfinite(mappedU) || !std::isfinite(mappedV)) return {};
+  const std::optional<Point2> mapped = transferPoint((*scene.table)[i], u, v);
+  if (!mapped) return {};
+  const double mappedU = mapped->u;
+  const double mappedV = mapped->v;
   const double d = std::sqrt((mappedU - u) * (mappedU - u) + (mappedV - v) * (mappedV - v));
   if (!landsInRightPolygon(scene, i, mappedU, mappedV)) return {};
   const double e = std::nearbyint(rgbMultiplier * d);

@@ -10,12 +10,6 @@ namespace plk {
 
 namespace {
 
-std::optional<Point2> transfer(const Homography& h, Point2 p) {
-  const double w = h[6] * p.u + h[7] * p.v + h[8];
-  if (w == 0.0) return std::nullopt;
-  return pointAt((h[0] * p.u + h[1] * p.v + h[2]) / w, (h[3] * p.u + h[4] * p.v + h[5]) / w);
-}
-
 // The inverse up to a factor, which a transfer divides out.
 Homography adjugate(const Homography& h) {
   return {h[4] * h[8] - h[5] * h[7], h[2] * h[7] - h[1] * h[8], h[1] * h[5] - h[2] * h[4],
@@ -37,7 +31,7 @@ std::optional<std::vector<Point2>> throughPlane(const Homography& h,
                                                 const std::vector<Point2>& corners) {
   std::vector<Point2> moved;
   for (const Point2& corner : corners) {
-    const std::optional<Point2> p = transfer(h, corner);
+    const std::optional<Point2> p = transferPoint(h, corner.u, corner.v);
     if (!p) return std::nullopt;
     moved.push_back(*p);
   }

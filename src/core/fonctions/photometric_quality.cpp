@@ -51,11 +51,11 @@ double largestDisagreement(const DisparityPlane& plane, const Homography& h,
                            std::span<const PixelPosition> pixels, std::span<const Point2> corners) {
   double largest = 0.0;
   const auto compare = [&](double u, double v) {
-    const double w = h[6] * u + h[7] * v + h[8];
-    const double mappedU = (h[0] * u + h[1] * v + h[2]) / w;
-    const double mappedV = (h[3] * u + h[4] * v + h[5]) / w;
-    const double difference = std::fabs(displacementLength(plane.e, plane.at(u, v)) -
-                                        displacementLength(mappedU - u, mappedV - v));
+    const std::optional<Point2> mapped = transferPoint(h, u, v);
+    const double difference =
+        mapped ? std::fabs(displacementLength(plane.e, plane.at(u, v)) -
+                           displacementLength(mapped->u - u, mapped->v - v))
+               : std::numeric_limits<double>::infinity();
     largest = std::max(
         largest, std::isfinite(difference) ? difference : std::numeric_limits<double>::infinity());
   };

@@ -42,13 +42,10 @@ std::optional<DisparityPlane> planeFromHomography(const Homography& h,
   for (const PixelPosition& pixel : spreadSample(pixels, kMaxSampledPixels)) {
     const double u = pixel.u;
     const double v = pixel.v;
-    const double w = h[6] * u + h[7] * v + h[8];
-    if (w == 0.0) continue;
-    const double mappedU = (h[0] * u + h[1] * v + h[2]) / w;
-    const double mappedV = (h[3] * u + h[4] * v + h[5]) / w;
-    if (!std::isfinite(mappedU) || !std::isfinite(mappedV)) continue;
-    points.push_back({u, v, v - mappedV});
-    rowShift += mappedU - u;
+    const std::optional<Point2> mapped = transferPoint(h, u, v);
+    if (!mapped) continue;
+    points.push_back({u, v, v - mapped->v});
+    rowShift += mapped->u - u;
   }
   if (points.size() < 3) return std::nullopt;
   DisparityPlane plane;

@@ -146,10 +146,14 @@ void TFMain::placeWindows() {
     arrangeWindows();
     return;
   }
-  placeWindow(*this, remembered.main);
-  placeWindow(*windows_->rapport, remembered.report);
-  placeWindow(*leftWindow(), remembered.left);
-  placeWindow(*rightWindow(), remembered.right);
+  placeAll(remembered);
+}
+
+void TFMain::placeAll(const WindowLayout& layout) {
+  placeWindow(*this, layout.main);
+  placeWindow(*windows_->rapport, layout.report);
+  placeWindow(*leftWindow(), layout.left);
+  placeWindow(*rightWindow(), layout.right);
 }
 
 void TFMain::arrangeWindows() {
@@ -159,10 +163,7 @@ void TFMain::arrangeWindows() {
       screen()->availableGeometry(), frameSizeFor(*this, size()),
       frameSizeFor(*left, QSize(left->imageWidth(), left->imageHeight())
                               .expandedTo(left->minimumSizeHint())));
-  placeWindow(*this, layout.main);
-  placeWindow(*windows_->rapport, layout.report);
-  placeWindow(*left, layout.left);
-  placeWindow(*rightWindow(), layout.right);
+  placeAll(layout);
 }
 
 void TFMain::projectClosing() {

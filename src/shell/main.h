@@ -32,6 +32,7 @@ class TFHelp;
 class TFNew;
 class TFOpti;
 class TFRapport;
+struct WindowLayout;
 
 // The windows created after the main window, in start-up order, which its menus show. They are
 // destroyed in reverse order.
@@ -125,6 +126,7 @@ class TFMain final : public QMainWindow,
   // A project opened: the windows take the places they had when the last one closed, when those
   // still fit the screen, or are arranged.
   void placeWindows();
+  void placeAll(const WindowLayout& layout);
   void updateTitle();
 
   void chooseMode(EditMode mode);

@@ -1,5 +1,7 @@
 #include "core/textformat.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -46,6 +48,16 @@ std::string scientificDigits(double value, int precision) {
   return text;
 }
 
+// "00" to "99", two characters each.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 std::string nonFiniteText(double value) {
   if (std::isnan(value)) return "NAN";
   return value > 0 ? "INF" : "-INF";
@@ -73,6 +85,32 @@ std::string formatGeneral(double value, NumberFormat format) {
   std::string text = trimMantissa(scientific.substr(0, e)) + "E" + (exponent < 0 ? "-" : "") +
                      std::to_string(std::abs(exponent));
   return withSeparator(text, format);
+}
+
+char* writeGeneralQuotient(std::int64_t e, int decimals, NumberFormat format, char* out) {
+  // The digits of e, two at a time from the right, then zeros up to decimals + 1 digits.
+  char digits[24];
+  char* const last = digits + sizeof digits;
+  char* first = last;
+  auto rest = static_cast<std::uint64_t>(e);
+  for (; rest >= 100; rest /= 100) {
+    first -= 2;
+    std::copy_n(kDigitPairs.data() + 2 * (rest % 100), 2, first);
+  }
+  if (rest >= 10) {
+    first -= 2;
+    std::copy_n(kDigitPairs.data() + 2 * rest, 2, first);
+  } else {
+    *--first = static_cast<char>('0' + rest);
+  }
+  while (last - first < decimals + 1) *--first = '0';
+  const char* const point = last - decimals;
+  const char* end = last;
+  while (end > point && end[-1] == '0') --end;
+  out = std::copy(static_cast<const char*>(first), point, out);
+  if (end == point) return out;
+  *out++ = format.decimalSeparator;
+  return std::copy(point, end, out);
 }
 
 std::optional<double> parseReal(std::string_view text) {

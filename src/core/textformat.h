@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,13 @@ struct NumberFormat {
 
 // Shortest general form with up to 15 significant digits: 12, 12.5, 0.00001, 1E-6, 1.5E20.
 [[nodiscard]] std::string formatGeneral(double value, NumberFormat format);
+
+// formatGeneral of the double nearest e / 10^decimals, written at `out` without a library
+// call, for 0 < e < 10^15 and 0 <= decimals <= 5. The quotient then has at most 15 significant
+// digits and lies in the fixed range, so its nearest double prints as the exact quotient: the
+// digits of e with the separator `decimals` places from the right, trailing zeros dropped.
+// Returns the end of the text, at most 22 characters.
+char* writeGeneralQuotient(std::int64_t e, int decimals, NumberFormat format, char* out);
 
 // Reads a whole text as a real; both the point and the comma are accepted as separator.
 [[nodiscard]] std::optional<double> parseReal(std::string_view text);

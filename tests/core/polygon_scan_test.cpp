@@ -129,5 +129,49 @@ TEST(ShapeGrid, AgreesWithTheShapeEverywhere) {
   }
 }
 
+// Overlapping polygons, some reaching a million pixels away, one of a single corner: the stack
+// must name the first containing shape as findShape does, near every side and far from all.
+TEST(ShapeStack, NamesTheFirstContainingShapeAsFindShapeDoes) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> coordinate(-5.0, 45.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int scene = 0; scene < 12; ++scene) {
+    std::vector<PolygonShape> shapes(6);
+    for (std::size_t k = 0; k < shapes.size(); ++k) {
+      const int n = k == 5 && scene % 4 == 0 ? 1 : 3 + static_cast<int>(k);
+      const double reach = k == 2 && scene % 3 == 0 ? 1e6 : 1.0;
+      for (int i = 0; i < n; ++i) {
+        const double u = std::round(coordinate(random) * 4) / 4;
+        const double v = std::round(coordinate(random) * 4) / 4;
+        shapes[k].corners.push_back(pointAt((u - 20) * reach + 20, (v - 20) * reach + 20));
+      }
+      shapes[k].box = boundingBox(shapes[k].corners, Point2{}).box;
+    }
+    const ShapeStack stack(shapes, 40, scene % 2 == 0 ? 40 : 25);
+    const auto check = [&](double u, double v) {
+      ASSERT_EQ(stack.findShape(u, v), findShape(shapes, u, v)) << "u " << u << " v " << v;
+    };
+    for (int k = 0; k < 3000; ++k) check(coordinate(random), coordinate(random));
+    for (int u = -3; u < 44; ++u) {
+      for (int v = -3; v < 44; ++v) check(u, v);
+    }
+    for (const PolygonShape& shape : shapes) {
+      const std::size_t n = shape.corners.size();
+      for (std::size_t i = 0; i < n; ++i) {
+        const Point2 a = shape.corners[i];
+        const Point2 b = shape.corners[(i + 1) % n];
+        for (int k = 0; k < 100; ++k) {
+          const double t = unit(random);
+          check(a.u + t * (b.u - a.u) + (unit(random) - 0.5) * 1e-3,
+                a.v + t * (b.v - a.v) + (unit(random) - 0.5) * 1e-3);
+        }
+        check(a.u, a.v);
+      }
+    }
+    check(std::nan(""), 3.0);
+    check(1e300, -1e300);
+  }
+}
+
 }  // namespace
 }  // namespace plk

@@ -1,5 +1,8 @@
 #include "core/textformat.h"
 
+#include <cstdint>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "locale_scope.h"
@@ -29,6 +32,29 @@ TEST(FormatGeneral, ShortestFormUpToFifteenDigits) {
   EXPECT_EQ(formatGeneral(0.000001, kPoint), "1E-6");
   EXPECT_EQ(formatGeneral(1.5e20, kComma), "1,5E20");
   EXPECT_EQ(formatGeneral(123456789012345.0, kPoint), "123456789012345");
+}
+
+// The digit path must print what formatGeneral prints for the double nearest e / 10^d: every d,
+// e from 1 to 10^6 densely, then the digit counts up to 15 with zeros at either end.
+TEST(WriteGeneralQuotient, PrintsWhatFormatGeneralPrints) {
+  const auto check = [](std::int64_t e, int decimals, NumberFormat format) {
+    double power = 1.0;
+    for (int d = 0; d < decimals; ++d) power *= 10.0;
+    char text[32];
+    char* end = writeGeneralQuotient(e, decimals, format, text);
+    ASSERT_EQ(std::string(text, static_cast<std::size_t>(end - text)), formatGeneral(static_cast<double>(e) / power, format))
+        << e << " / 10^" << decimals;
+  };
+  for (int decimals = 0; decimals <= 5; ++decimals) {
+    for (std::int64_t e = 1; e <= 1000000; e += e < 20000 ? 1 : 997) check(e, decimals, kComma);
+    constexpr std::int64_t kLimit = 1000000000000000;
+    for (std::int64_t e = 1; e < kLimit / 10; e = e * 10 + 7) {
+      check(e, decimals, kPoint);
+      check(e * 9, decimals, kComma);
+      if ((e + 3) * 100 < kLimit) check((e + 3) * 100, decimals, kPoint);
+    }
+    check(kLimit - 1, decimals, kPoint);
+  }
 }
 
 // Qt sets the C library's locale from the environment: under a French one, printf writes a comma.

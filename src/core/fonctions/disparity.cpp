@@ -23,7 +23,7 @@ constexpr int kUnitsPerPass = 64;
 struct Scene {
   std::vector<PolygonShape> left;
   std::vector<PolygonShape> right;
-  std::vector<ShapeGrid> rightGrids;  // over `right`, whose elements stay in place
+  std::optional<ShapeStack> rightStack;  // over `right`, whose elements stay in place
   std::vector<bool> mapped;           // per left polygon: unlocked and present in the chosen table
   const std::vector<Homography>* table = nullptr;
   int factor = 1;
@@ -35,9 +35,7 @@ Scene sceneOf(const Project& project, const DisparityParameters& parameters) {
   Scene scene;
   scene.left = shapesOf(project.left.polygons);
   scene.right = shapesOf(project.right.polygons);
-  for (const PolygonShape& shape : scene.right) {
-    scene.rightGrids.emplace_back(shape, project.imageHeight, project.imageWidth);
-  }
+  scene.rightStack.emplace(scene.right, project.imageHeight, project.imageWidth);
   scene.table = &homographyTable(project.results, parameters.homography);
   for (std::size_t i = 0; i < project.left.polygons.size(); ++i) {
     scene.mapped.push_back(!project.left.polygons[i].locked && i < scene.table->size() &&
@@ -49,16 +47,9 @@ Scene sceneOf(const Project& project, const DisparityParameters& parameters) {
   return scene;
 }
 
-// True when the first right polygon containing (u, v) is the one at `position`: that polygon
-// contains the point and no earlier one does.
+// True when the first right polygon containing (u, v) is the one at `position`.
 bool landsInRightPolygon(const Scene& scene, std::size_t position, double u, double v) {
-  if (position >= scene.rightGrids.size() || !scene.rightGrids[position].contains(u, v)) {
-    return false;
-  }
-  for (std::size_t k = 0; k < position; ++k) {
-    if (scene.rightGrids[k].contains(u, v)) return false;
-  }
-  return true;
+  return scene.rightStack->findShape(u, v) == static_cast<std::int32_t>(position);
 }
 
 // What a fine sample at (u, v) of left polygon i carries.
@@ -160,11 +151,15 @@ void writeWinner(DisparityMaps& maps, int p, int q, const Vote& vote,
                  const DisparityParameters& parameters) {
   const double s = vote.sum;
   const double n = vote.count;
-  const double value = (s / n) / parameters.rgbMultiplier;
-  const double grey = roundToNearest(parameters.greyMultiplier * s / n / parameters.rgbMultiplier);
+  // A division by one changes no bit, so a single vote (every pixel at factor 1) skips it.
+  const bool single = vote.count == 1;
+  const double mean = single ? s : s / n;
+  const double greySum = parameters.greyMultiplier * s;
+  const double value = mean / parameters.rgbMultiplier;
+  const double grey = roundToNearest((single ? greySum : greySum / n) / parameters.rgbMultiplier);
   const auto level = static_cast<std::uint8_t>(static_cast<std::int64_t>(grey) & 0xFF);
   maps.greyMap.at(p, q) = Bgr0{level, level, level, 0};
-  maps.map.at(p, q) = encodeDisparity(static_cast<std::int64_t>(roundToNearest(s / n)));
+  maps.map.at(p, q) = encodeDisparity(static_cast<std::int64_t>(roundToNearest(mean)));
   maps.occlusionMask.at(p, q) = Bgr0{};
   maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q] = value;
 }
@@ -280,19 +275,68 @@ class TokenCache {
   std::string tokens_;
 };
 
-void writeTextRows(int firstRow, NumberFormat format, DisparityMaps& maps) {
-  TokenCache tokens(format);
+// The number of decimals d of a multiplier that is 10^d with d <= 5, or -1. The disparities
+// are then mostly quotients E / 10^d, which print straight from E's digits.
+int decimalsOf(std::int32_t multiplier) {
+  std::int32_t power = 1;
+  for (int d = 0; d <= 5; ++d, power *= 10) {
+    if (multiplier == power) return d;
+  }
+  return -1;
+}
+
+// Longest token: formatGeneral's longest text and the space.
+constexpr std::size_t kTokenRoom = 24;
+
+// Writes the tokens of the values; each is formatted once per group of rows unless it prints
+// straight from the digits of an encoded disparity.
+class TokenWriter {
+ public:
+  TokenWriter(NumberFormat format, std::int32_t rgbMultiplier)
+      : format_(format),
+        multiplier_(rgbMultiplier),
+        decimals_(decimalsOf(rgbMultiplier)),
+        cache_(format) {}
+
+  // The token of `value` at `out`; returns its end.
+  char* write(double value, char* out) {
+    if (value == kNoDisparity) {
+      *out++ = '0';
+      *out++ = ' ';
+      return out;
+    }
+    if (decimals_ >= 0) {
+      // A value that is exactly the double nearest E / 10^d prints as that decimal quotient.
+      const double e = roundToNearest(value * multiplier_);
+      if (e >= 1.0 && e < 1e15 && e / multiplier_ == value) {
+        out = writeGeneralQuotient(static_cast<std::int64_t>(e), decimals_, format_, out);
+        *out++ = ' ';
+        return out;
+      }
+    }
+    const std::string_view token = cache_.token(value);
+    return std::copy(token.begin(), token.end(), out);
+  }
+
+ private:
+  NumberFormat format_;
+  double multiplier_;
+  int decimals_;
+  TokenCache cache_;
+};
+
+void writeTextRows(int firstRow, NumberFormat format, std::int32_t rgbMultiplier,
+                   DisparityMaps& maps) {
+  TokenWriter tokens(format, rgbMultiplier);
   const int lastRow = std::min(firstRow + kRowsPerTextGroup, maps.map.height);
   // Each line is built in one buffer and kept at its exact length: the text is as large as the
   // maps, and a string grown by doubling could hold twice its length.
-  std::string line;
+  std::string line(kTokenRoom * static_cast<std::size_t>(maps.map.width), '\0');
   for (int p = firstRow; p < lastRow; ++p) {
-    line.clear();
-    for (int q = 0; q < maps.map.width; ++q) {
-      const double value = maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q];
-      line += value == kNoDisparity ? std::string_view("0 ") : tokens.token(value);
-    }
-    maps.text[static_cast<std::size_t>(p)] = line;
+    char* end = line.data();
+    const double* values = maps.disparities.data() + static_cast<std::size_t>(p) * maps.map.width;
+    for (int q = 0; q < maps.map.width; ++q) end = tokens.write(values[q], end);
+    maps.text[static_cast<std::size_t>(p)].assign(line.data(), end);
   }
 }
 
@@ -397,7 +441,7 @@ std::optional<DisparityMaps> computeDisparities(const Project& project,
   if (!voteDone) return std::nullopt;
   const int groups = (scene.height + kRowsPerTextGroup - 1) / kRowsPerTextGroup;
   parallelFor(static_cast<std::size_t>(groups), [&](std::size_t g) {
-    writeTextRows(static_cast<int>(g) * kRowsPerTextGroup, format, maps);
+    writeTextRows(static_cast<int>(g) * kRowsPerTextGroup, format, parameters.rgbMultiplier, maps);
   });
   return maps;
 }

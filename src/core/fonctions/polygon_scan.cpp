@@ -259,4 +259,44 @@ bool ShapeGrid::contains(double u, double v) const {
   return answer == kInside;
 }
 
+ShapeStack::ShapeStack(std::span<const PolygonShape> shapes, int rows, int columns)
+    : rows_(rows), columns_(columns) {
+  grids_.reserve(shapes.size());
+  for (const PolygonShape& shape : shapes) grids_.emplace_back(shape, rows, columns);
+  const std::size_t width = static_cast<std::size_t>(columns) + 2;
+  cells_.assign((static_cast<std::size_t>(rows) + 2) * width, -1);
+  // From the last shape to the first, so that each cell ends with its first shape not outside.
+  for (std::size_t k = grids_.size(); k-- > 0;) {
+    const BoundingBox& box = shapes[k].box;
+    const auto shape = static_cast<std::int32_t>(k);
+    grids_[k].visitCells([&](int r, int c, ShapeGrid::Cell answer) {
+      if (answer == ShapeGrid::kOutside) return;
+      // A cell wholly inside the box needs no test of the box for its points.
+      const bool holds = answer == ShapeGrid::kInside && box.minU <= r && r + 1 <= box.maxU &&
+                         box.minV <= c && c + 1 <= box.maxV;
+      cells_[static_cast<std::size_t>(r + 1) * width + static_cast<std::size_t>(c + 1)] =
+          2 * shape + (holds ? 1 : 0);
+    });
+  }
+}
+
+std::int32_t ShapeStack::askGrids(std::size_t from, double u, double v) const {
+  for (std::size_t k = from; k < grids_.size(); ++k) {
+    if (grids_[k].contains(u, v)) return static_cast<std::int32_t>(k);
+  }
+  return -1;
+}
+
+std::int32_t ShapeStack::findShape(double u, double v) const {
+  const double row = std::floor(u);
+  const double column = std::floor(v);
+  if (!(row >= -1 && row <= rows_ && column >= -1 && column <= columns_)) return askGrids(0, u, v);
+  const std::size_t index = static_cast<std::size_t>(row + 1) * static_cast<std::size_t>(columns_ + 2) +
+                            static_cast<std::size_t>(column + 1);
+  const std::int32_t cell = cells_[index];
+  if (cell < 0) return -1;
+  if (cell % 2 == 1) return cell / 2;
+  return askGrids(static_cast<std::size_t>(cell / 2), u, v);
+}
+
 }  // namespace plk

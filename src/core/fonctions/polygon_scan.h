@@ -31,11 +31,26 @@ struct PolygonShape {
 // image costs no more memory than the image; points beyond the cells ask the shape.
 class ShapeGrid {
  public:
+  enum Cell : std::uint8_t { kOutside, kInside, kAsk };
+
   ShapeGrid(const PolygonShape& shape, int rows, int columns);
   [[nodiscard]] bool contains(double u, double v) const;
+  // Calls visit(row, column, answer) for every cell, in image rows and columns: the answer of
+  // the unit cell [row, row + 1) x [column, column + 1) for its points inside the shape's box.
+  // Cells not visited answer kOutside: they lie outside the box.
+  template <typename Visit>
+  void visitCells(Visit visit) const {
+    for (int r = 0; r < rows_; ++r) {
+      const Cell* line = cells_.data() + static_cast<std::size_t>(r) * columns_;
+      const bool ask = askRow_[static_cast<std::size_t>(r)];
+      for (int c = 0; c < columns_; ++c) {
+        visit(firstRow_ + r, firstColumn_ + c, ask ? kAsk : line[c]);
+      }
+    }
+  }
+  [[nodiscard]] const PolygonShape& shape() const { return *shape_; }
 
  private:
-  enum Cell : std::uint8_t { kOutside, kInside, kAsk };
   void markEdgeBands();
   void fillQuietRuns();
   [[nodiscard]] Cell& cell(int row, int column) {
@@ -50,6 +65,26 @@ class ShapeGrid {
   double margin_ = 0.0;       // bound on rounding errors of the expressions, with room
   std::vector<bool> askRow_;  // rows where every cell asks the shape
   std::vector<Cell> cells_;
+};
+
+// findShape for many scattered points over shapes that stay in place. One unit cell per pixel
+// of the image, with a cell of border, records the first shape whose grid does not answer
+// "outside" there; when that grid answers "inside", the point is that shape's without asking
+// any other, and elsewhere the grids are asked in order.
+class ShapeStack {
+ public:
+  ShapeStack(std::span<const PolygonShape> shapes, int rows, int columns);
+  [[nodiscard]] std::int32_t findShape(double u, double v) const;
+
+ private:
+  [[nodiscard]] std::int32_t askGrids(std::size_t from, double u, double v) const;
+
+  std::vector<ShapeGrid> grids_;
+  int rows_ = 0;     // cells cover rows -1 .. rows_ and columns -1 .. columns_
+  int columns_ = 0;
+  // Per cell: -1 when every shape's grid answers outside there; else 2 k + 1 when the first
+  // shape not outside, k, holds every point of the cell, and 2 k when it must be asked.
+  std::vector<std::int32_t> cells_;
 };
 
 // findPolygon over the shapes: the first that contains (u, v), or -1.

@@ -1,7 +1,6 @@
 #include "core/textformat.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -48,16 +47,6 @@ std::string scientificDigits(double value, int precision) {
   return text;
 }
 
-// "00" to "99", two characters each.
-constexpr std::array<char, 200> kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
 std::string nonFiniteText(double value) {
   if (std::isnan(value)) return "NAN";
   return value > 0 ? "INF" : "-INF";
@@ -88,29 +77,21 @@ std::string formatGeneral(double value, NumberFormat format) {
 }
 
 char* writeGeneralQuotient(std::int64_t e, int decimals, NumberFormat format, char* out) {
-  // The digits of e, two at a time from the right, then zeros up to decimals + 1 digits.
-  char digits[24];
-  char* const last = digits + sizeof digits;
-  char* first = last;
-  auto rest = static_cast<std::uint64_t>(e);
-  for (; rest >= 100; rest /= 100) {
-    first -= 2;
-    std::copy_n(kDigitPairs.data() + 2 * (rest % 100), 2, first);
+  auto digits = static_cast<std::uint64_t>(e);
+  while (decimals > 0 && digits % 10 == 0) {  // trailing zeros of the fraction
+    digits /= 10;
+    --decimals;
   }
-  if (rest >= 10) {
-    first -= 2;
-    std::copy_n(kDigitPairs.data() + 2 * rest, 2, first);
-  } else {
-    *--first = static_cast<char>('0' + rest);
-  }
-  while (last - first < decimals + 1) *--first = '0';
-  const char* const point = last - decimals;
-  const char* end = last;
-  while (end > point && end[-1] == '0') --end;
-  out = std::copy(static_cast<const char*>(first), point, out);
-  if (end == point) return out;
-  *out++ = format.decimalSeparator;
-  return std::copy(point, end, out);
+  int count = 1;
+  for (std::uint64_t rest = digits; rest >= 10; rest /= 10) ++count;
+  const int integerDigits = std::max(count - decimals, 1);
+  char* const end = out + integerDigits + (decimals > 0 ? decimals + 1 : 0);
+  // From the last character back, so that no digit needs a second place.
+  char* at = end;
+  for (int i = 0; i < decimals; ++i, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+  if (decimals > 0) *--at = format.decimalSeparator;
+  for (; at > out; digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+  return end;
 }
 
 std::optional<double> parseReal(std::string_view text) {

@@ -52,6 +52,16 @@ bool landsInRightPolygon(const Scene& scene, std::size_t position, double u, dou
   return scene.rightStack->findShape(u, v) == static_cast<std::int32_t>(position);
 }
 
+// std::nearbyint in the rounding mode the program runs in (to nearest, ties to even), without a
+// library call: below 2^52 in magnitude, adding 2^52 rounds the fraction away and subtracting it
+// gives the rounded magnitude back exactly; larger magnitudes are already integers.
+double roundToNearest(double x) {
+  constexpr double kTwo52 = 4503599627370496.0;
+  const double magnitude = std::fabs(x);
+  if (!(magnitude < kTwo52)) return x;
+  return std::copysign((magnitude + kTwo52) - kTwo52, x);
+}
+
 // What a fine sample at (u, v) of left polygon i carries.
 struct FineSample {
   Bgr0 pixel;
@@ -65,7 +75,7 @@ FineSample mapSample(const Scene& scene, std::size_t i, double u, double v, int 
   const double mappedV = mapped->v;
   const double d = std::sqrt((mappedU - u) * (mappedU - u) + (mappedV - v) * (mappedV - v));
   if (!landsInRightPolygon(scene, i, mappedU, mappedV)) return {};
-  const double e = std::nearbyint(rgbMultiplier * d);
+  const double e = roundToNearest(rgbMultiplier * d);
   if (!(e < static_cast<double>(kEncodedLimit))) return {Bgr0{}, true};
   return {encodeDisparity(static_cast<std::int64_t>(e)), false};
 }
@@ -135,16 +145,6 @@ void writeNoDisparity(DisparityMaps& maps, int p, int q) {
   maps.greyMap.at(p, q) = Bgr0{};
   maps.occlusionMask.at(p, q) = kWhite;
   maps.disparities[static_cast<std::size_t>(p) * maps.map.width + q] = kNoDisparity;
-}
-
-// std::nearbyint in the rounding mode the program runs in (to nearest, ties to even), without a
-// library call: below 2^52 in magnitude, adding 2^52 rounds the fraction away and subtracting it
-// gives the rounded magnitude back exactly; larger magnitudes are already integers.
-double roundToNearest(double x) {
-  constexpr double kTwo52 = 4503599627370496.0;
-  const double magnitude = std::fabs(x);
-  if (!(magnitude < kTwo52)) return x;
-  return std::copysign((magnitude + kTwo52) - kTwo52, x);
 }
 
 void writeWinner(DisparityMaps& maps, int p, int q, const Vote& vote,
@@ -392,9 +392,16 @@ DisparityMaps emptyMaps(const Scene& scene) {
 }  // namespace
 
 Bgr0 encodeDisparity(std::int64_t e) {
-  return Bgr0{static_cast<std::uint8_t>((e / 65536) & 0xFF),
-              static_cast<std::uint8_t>(((e % 65536) / 256) & 0xFF),
-              static_cast<std::uint8_t>((e % 256) & 0xFF), 0};
+  const auto blue = static_cast<std::uint32_t>((e / 65536) & 0xFF);
+  const auto green = static_cast<std::uint32_t>(((e % 65536) / 256) & 0xFF);
+  const auto red = static_cast<std::uint32_t>((e % 256) & 0xFF);
+  // The bytes gathered in one integer, in file order, so that the pixel is written at once:
+  // written byte by byte and read back whole, it would wait on the bytes' stores.
+  if constexpr (std::endian::native == std::endian::little) {
+    return std::bit_cast<Bgr0>(blue | green << 8 | red << 16);
+  } else {
+    return std::bit_cast<Bgr0>(blue << 24 | green << 16 | red << 8);
+  }
 }
 
 std::int64_t decodeDisparity(Bgr0 pixel) {

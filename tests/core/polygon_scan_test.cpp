@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/fonctions/geometry.h"
+#include "core/lanes.h"
 
 namespace plk {
 namespace {
@@ -78,8 +79,9 @@ TEST(ClassifyRow, AgreesWithFindPolygonOnRandomPolygons) {
 }
 
 // Points at random, on the integer grid, on and near the sides and corners, and on the corners'
-// rows: the grid's answer must be the shape's, with the cells over the whole box or clipped to
-// a smaller image, and for polygons whose corners lie a million or a billion pixels away.
+// rows: the grid's answer, and the sides' at every lane width, must be the shape's, with the
+// cells over the whole box or clipped to a smaller image, and for polygons whose corners lie a
+// million or a billion pixels away.
 TEST(ShapeGrid, AgreesWithTheShapeEverywhere) {
   std::mt19937 random(8);
   std::uniform_int_distribution<int> cornerCount(3, 12);
@@ -106,8 +108,16 @@ TEST(ShapeGrid, AgreesWithTheShapeEverywhere) {
     }
     shape.box = boundingBox(shape.corners, Point2{}).box;
     const ShapeGrid grid(shape, polygon % 2 == 0 ? 64 : 30, polygon % 2 == 0 ? 64 : 20);
+    const PolygonSides sides(shape.corners);
     const auto check = [&](double u, double v) {
-      ASSERT_EQ(grid.contains(u, v), shape.contains(u, v)) << "u " << u << " v " << v;
+      const bool expected = shape.contains(u, v);
+      ASSERT_EQ(grid.contains(u, v), expected) << "u " << u << " v " << v;
+      if (!insideBox(shape.box, pointAt(u, v))) return;
+      for (const int width : {1, 2, 4, 8}) {
+        if (!supportsLanes(width)) continue;
+        ASSERT_EQ(sides.contains(shape.box, pointAt(u, v), width), expected)
+            << "u " << u << " v " << v << " in " << width << " lanes";
+      }
     };
     for (int k = 0; k < 4000; ++k) check(coordinate(random), coordinate(random));
     for (int u = -6; u < 62; ++u) {

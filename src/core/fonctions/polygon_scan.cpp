@@ -167,7 +167,8 @@ std::pair<int, int> clippedCells(double low, double high, int size) {
 
 }  // namespace
 
-ShapeGrid::ShapeGrid(const PolygonShape& shape, int rows, int columns) : shape_(&shape) {
+ShapeGrid::ShapeGrid(const PolygonShape& shape, int rows, int columns)
+    : shape_(&shape), sides_(shape.corners) {
   if (shape.corners.size() <= 1) return;
   const BoundingBox& box = shape.box;
   const auto [firstRow, endRow] = clippedCells(box.minU, box.maxU, rows);
@@ -238,24 +239,26 @@ void ShapeGrid::fillQuietRuns() {
         continue;
       }
       const double v = std::clamp(firstColumn_ + c + 0.5, box.minV, box.maxV);
-      const Cell answer = shape_->contains(u, v) ? kInside : kOutside;
+      const Cell answer = askShape(u, v) ? kInside : kOutside;
       for (; c < columns_ && cell(r, c) != kAsk; ++c) cell(r, c) = answer;
     }
   }
+}
+
+bool ShapeGrid::askShape(double u, double v) const {
+  return shape_->corners.size() > 1 && sides_.contains(shape_->box, pointAt(u, v));
 }
 
 bool ShapeGrid::contains(double u, double v) const {
   if (!insideBox(shape_->box, pointAt(u, v))) return false;
   const double row = std::floor(u) - firstRow_;
   const double column = std::floor(v) - firstColumn_;
-  if (!(row >= 0 && row < rows_ && column >= 0 && column < columns_)) {
-    return shape_->contains(u, v);
-  }
+  if (!(row >= 0 && row < rows_ && column >= 0 && column < columns_)) return askShape(u, v);
   const int r = static_cast<int>(row);
   const int c = static_cast<int>(column);
-  if (askRow_[static_cast<std::size_t>(r)]) return shape_->contains(u, v);
+  if (askRow_[static_cast<std::size_t>(r)]) return askShape(u, v);
   const Cell answer = cells_[static_cast<std::size_t>(r) * columns_ + c];
-  if (answer == kAsk) return shape_->contains(u, v);
+  if (answer == kAsk) return askShape(u, v);
   return answer == kInside;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/polyfunc.h"
+#include "core/fonctions/polygon_sides.h"
 #include "core/polygon_list.h"
 
 namespace plk {
@@ -53,11 +54,14 @@ class ShapeGrid {
  private:
   void markEdgeBands();
   void fillQuietRuns();
+  // The shape's answer at a point inside its box.
+  [[nodiscard]] bool askShape(double u, double v) const;
   [[nodiscard]] Cell& cell(int row, int column) {
     return cells_[static_cast<std::size_t>(row) * columns_ + column];
   }
 
   const PolygonShape* shape_;
+  PolygonSides sides_;
   int firstRow_ = 0;
   int firstColumn_ = 0;
   int rows_ = 0;

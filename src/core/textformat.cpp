@@ -1,6 +1,7 @@
 #include "core/textformat.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -47,6 +48,16 @@ std::string scientificDigits(double value, int precision) {
   return text;
 }
 
+// "00" to "99", two characters each.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 std::string nonFiniteText(double value) {
   if (std::isnan(value)) return "NAN";
   return value > 0 ? "INF" : "-INF";
@@ -83,14 +94,20 @@ char* writeGeneralQuotient(std::int64_t e, int decimals, NumberFormat format, ch
     --decimals;
   }
   int count = 1;
-  for (std::uint64_t rest = digits; rest >= 10; rest /= 10) ++count;
+  for (std::uint64_t power = 10; count < 20 && digits >= power; power *= 10) ++count;
   const int integerDigits = std::max(count - decimals, 1);
   char* const end = out + integerDigits + (decimals > 0 ? decimals + 1 : 0);
-  // From the last character back, so that no digit needs a second place.
+  // From the last character back, so that no digit needs a second place; the integer part two
+  // digits at a time.
   char* at = end;
   for (int i = 0; i < decimals; ++i, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
   if (decimals > 0) *--at = format.decimalSeparator;
-  for (; at > out; digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+  for (; at - out >= 2; digits /= 100) {
+    const char* pair = kDigitPairs.data() + 2 * (digits % 100);
+    *--at = pair[1];
+    *--at = pair[0];
+  }
+  if (at > out) *--at = static_cast<char>('0' + digits % 10);
   return end;
 }
 

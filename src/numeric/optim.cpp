@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -163,14 +165,15 @@ double eta() { return gEta; }
 
 // --- Log ---
 
-OptimLog::~OptimLog() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+OptimLog::~OptimLog() { close(); }
 
 void OptimLog::open() {
   failed_ = false;
+  written_ = 0;
   if (!gLogEnabled) return;
-  file_ = std::fopen(gLogPath.c_str(), "wb");
+  // An existing file is written over in place; a missing one is created.
+  file_ = std::fopen(gLogPath.c_str(), "r+b");
+  if (file_ == nullptr) file_ = std::fopen(gLogPath.c_str(), "wb");
   failed_ = file_ == nullptr;
 }
 
@@ -181,13 +184,21 @@ void OptimLog::writeLine(std::string_view line) {
   if (!written) {
     failed_ = true;
     close();
+    return;
   }
+  written_ += line.size() + 2;
 }
 
 void OptimLog::close() {
   if (file_ == nullptr) return;
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
+  // What a former, longer trace left past the new end goes. A device (no size) is left alone.
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(gLogPath, error);
+  if (error || size == written_) return;
+  std::filesystem::resize_file(gLogPath, written_, error);
+  if (error) failed_ = true;
 }
 
 std::string formatLogReal(double value) {

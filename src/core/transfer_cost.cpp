@@ -94,7 +94,9 @@ template <typename Lanes>
   return cost;
 }
 
-double costBy2MatchLanes(const Vector& p, const Matches& m) { return costByMatchLanes<Lanes2>(p, m); }
+double costBy2MatchLanes(const Vector& p, const Matches& m) {
+  return costByMatchLanes<Lanes2>(p, m);
+}
 
 #if defined(__x86_64__)
 [[gnu::target("avx2")]] double costBy4MatchLanes(const Vector& p, const Matches& m) {
@@ -112,15 +114,18 @@ double costBy2MatchLanes(const Vector& p, const Matches& m) { return costByMatch
 constexpr int kRows = 3;
 constexpr int kCoordinates = 3;
 constexpr int kEntries = kRows * kCoordinates;
-// Unchanged; coordinate a's entry stepped back (1 + a) or forward (4 + a); two forward (7..9).
+// Unchanged (0); coordinate a's entry stepped back or forward; two of them forward.
 constexpr int kRowStates = 10;
+constexpr int backwardState(int a) { return 1 + a; }
+constexpr int forwardState(int a) { return 4 + a; }
+constexpr int forwardPairState(int a, int b) { return 6 + a + b; }  // a < b
 constexpr int kPoints = 1 + 2 * kEntries + kEntries * (kEntries - 1) / 2;
 constexpr int kQuotients = 56;
 constexpr int kDenominator = 2;
 
 struct Quotient {
-  int row;        // 0 for s/w, 1 for t/w
-  int numerator;  // the state of that row
+  int row;          // 0 for s/w, 1 for t/w
+  int numerator;    // the state of that row
   int denominator;  // the state of w
 };
 
@@ -136,9 +141,9 @@ struct StepPlan {
 constexpr int rowState(int row, int first, bool backward, int second) {
   const bool firstHere = first >= 0 && first % kRows == row;
   const bool secondHere = second >= 0 && second % kRows == row;
-  if (firstHere && secondHere) return 7 + first / kRows + second / kRows - 1;
-  if (firstHere) return (backward ? 1 : 4) + first / kRows;
-  if (secondHere) return 4 + second / kRows;
+  if (firstHere && secondHere) return forwardPairState(first / kRows, second / kRows);
+  if (firstHere) return backward ? backwardState(first / kRows) : forwardState(first / kRows);
+  if (secondHere) return forwardState(second / kRows);
   return 0;
 }
 
@@ -163,8 +168,8 @@ constexpr StepPlan makeStepPlan() {
       plan.rowState[point][row] = rowState(row, first, backward, second);
     }
     for (int row = 0; row < 2; ++row) {
-      plan.quotient[point][row] = quotientIndex(
-          plan, {row, plan.rowState[point][row], plan.rowState[point][kDenominator]});
+      plan.quotient[point][row] =
+          quotientIndex(plan, {row, plan.rowState[point][row], plan.rowState[point][kDenominator]});
     }
     ++point;
   };
@@ -187,21 +192,28 @@ struct RowCoefficients {
   double c[kRows][kRowStates][kCoordinates];
 };
 
+// The stepped entries are written as steppedNumericDerivatives defines them: p + h, p + (-h).
 RowCoefficients rowCoefficients(const Vector& p, const Vector& h) {
   RowCoefficients rc{};
   for (int row = 0; row < kRows; ++row) {
-    for (int state = 0; state < kRowStates; ++state) {
-      for (int a = 0; a < kCoordinates; ++a) rc.c[row][state][a] = p[kRows * a + row];
-    }
+    double unchanged[kCoordinates];
+    double back[kCoordinates];
+    double forward[kCoordinates];
     for (int a = 0; a < kCoordinates; ++a) {
       const int e = kRows * a + row;
-      rc.c[row][1 + a][a] = p[e] + -h[e];
-      rc.c[row][4 + a][a] = p[e] + h[e];
+      unchanged[a] = p[e];
+      back[a] = p[e] + -h[e];
+      forward[a] = p[e] + h[e];
+    }
+    for (int state = 0; state < kRowStates; ++state) {
+      std::copy_n(unchanged, kCoordinates, rc.c[row][state]);
     }
     for (int a = 0; a < kCoordinates; ++a) {
+      rc.c[row][backwardState(a)][a] = back[a];
+      rc.c[row][forwardState(a)][a] = forward[a];
       for (int b = a + 1; b < kCoordinates; ++b) {
-        rc.c[row][7 + a + b - 1][a] = p[kRows * a + row] + h[kRows * a + row];
-        rc.c[row][7 + a + b - 1][b] = p[kRows * b + row] + h[kRows * b + row];
+        rc.c[row][forwardPairState(a, b)][a] = forward[a];
+        rc.c[row][forwardPairState(a, b)][b] = forward[b];
       }
     }
   }
@@ -243,7 +255,9 @@ template <typename Lanes>
     }
   }
   const Lanes zero = {};
-  for (int state = 0; state < kRowStates; ++state) wZero[state] |= rows[kDenominator][state] == zero;
+  for (int state = 0; state < kRowStates; ++state) {
+    wZero[state] |= rows[kDenominator][state] == zero;
+  }
   Lanes quotients[kQuotients];
   for (int n = 0; n < kQuotients; ++n) {
     const Quotient& q = kPlan.quotients[n];
@@ -284,8 +298,8 @@ void costsAroundPointIn2Lanes(const RowCoefficients& rc, const Matches& m, doubl
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] void costsAroundPointIn4Lanes(const RowCoefficients& rc,
-                                                      const Matches& m, double* costs) {
+[[gnu::target("avx2")]] void costsAroundPointIn4Lanes(const RowCoefficients& rc, const Matches& m,
+                                                      double* costs) {
   costsAroundPointInLanes<Lanes4>(rc, m, costs);
 }
 #endif
@@ -314,6 +328,7 @@ void transferCostsAroundPoint(const Vector& p, const Vector& h, const Matrix& po
                               const Matrix& points2, std::vector<double>& costs, int laneWidth) {
   const Matches m(points1, points2);
   const RowCoefficients rc = rowCoefficients(p, h);
+  costs.resize(kPoints);
   switch (chosenWidth(laneWidth)) {
 #if defined(__x86_64__)
     case 4:

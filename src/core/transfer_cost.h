@@ -15,8 +15,7 @@ namespace plk {
 // Lanes take neighbouring matches; the quotients s/w and t/w that several points share are
 // divided once, and each point sums its matches' distances in order.
 void transferCostsAroundPoint(const Vector& p, const Vector& h, const Matrix& points1,
-                              const Matrix& points2, std::vector<double>& costs,
-                              int laneWidth = 0);
+                              const Matrix& points2, std::vector<double>& costs, int laneWidth = 0);
 
 // The transfer cost of one parameter vector: the distances of neighbouring matches in lanes,
 // then added one by one in the matches' order.

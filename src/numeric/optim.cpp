@@ -172,8 +172,9 @@ void OptimLog::open() {
   written_ = 0;
   if (!gLogEnabled) return;
   // An existing file is written over in place; a missing one is created.
-  file_ = std::fopen(gLogPath.c_str(), "r+b");
-  if (file_ == nullptr) file_ = std::fopen(gLogPath.c_str(), "wb");
+  path_ = gLogPath;
+  file_ = std::fopen(path_.c_str(), "r+b");
+  if (file_ == nullptr) file_ = std::fopen(path_.c_str(), "wb");
   failed_ = file_ == nullptr;
 }
 
@@ -195,9 +196,9 @@ void OptimLog::close() {
   file_ = nullptr;
   // What a former, longer trace left past the new end goes. A device (no size) is left alone.
   std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(gLogPath, error);
+  const std::uintmax_t size = std::filesystem::file_size(path_, error);
   if (error || size == written_) return;
-  std::filesystem::resize_file(gLogPath, written_, error);
+  std::filesystem::resize_file(path_, written_, error);
   if (error) failed_ = true;
 }
 

@@ -59,6 +59,7 @@ class OptimLog {
 
  private:
   std::FILE* file_ = nullptr;
+  std::string path_;            // the file opened
   std::uintmax_t written_ = 0;  // bytes handed to the file since open()
   bool failed_ = false;
 };

@@ -5,17 +5,17 @@
 
 #include "numeric/matrices.h"
 
-// The refinement's transfer cost computed several at a time, bit for bit equal to transferCost
-// (see vision.h): the same operations in the same order for every match, in vector lanes.
+// The refinement's transfer cost in vector lanes, bit for bit equal to transferCost (see
+// vision.h): the same operations in the same order for every match. `laneWidth` is 2 or 4
+// (supportsLanes); 0 chooses 4 when the processor runs it.
 namespace plk {
 
-// The transfer cost of each parameter vector k < costs.size(), entries 0..8 of `parameters` from
-// k * stride on, into costs[k]. Each lane of the vectors takes one parameter vector and sums its
-// matches in order. `laneWidth` is 2, 4 or 8 (supportsLanes); 0 chooses the widest the processor
-// runs.
-void transferCosts(const std::vector<double>& parameters, std::size_t stride,
-                   const Matrix& points1, const Matrix& points2, std::vector<double>& costs,
-                   int laneWidth = 0);
+// The transfer cost at each point of the numeric derivatives about p with the steps h, entries
+// 0..8 (the 55 points of steppedNumericDerivatives, in its order), into costs (55 entries).
+// Lanes take neighbouring matches; the quotients s/w and t/w that several points share are
+// divided once, and each point sums its matches' distances in order.
+void transferCostsAroundPoint(const Vector& p, const Vector& h, const Matrix& points1,
+                              const Matrix& points2, std::vector<double>& costs, int laneWidth = 0);
 
 // The transfer cost of one parameter vector: the distances of neighbouring matches in lanes,
 // then added one by one in the matches' order.

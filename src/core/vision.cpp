@@ -1,6 +1,7 @@
 #include "core/vision.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "core/transfer_cost.h"
@@ -163,23 +164,54 @@ double transferCost(const Vector& p, const Matrix& points1, const Matrix& points
   return cost;
 }
 
+namespace {
+
+// The transfer cost, remembering its lowest value and where it was met: the minimiser's line
+// searches start from the point it accepted last, whose cost it has already computed (and the
+// first one from the start point, whose cost the refinement has computed). The cost is a pure
+// function of the entries, so the value kept for the same bits is the value computed anew.
+class RememberedCost {
+ public:
+  RememberedCost(const Matrix& points1, const Matrix& points2)
+      : points1_(points1), points2_(points2) {}
+
+  double operator()(const Vector& p) {
+    if (known_ && std::memcmp(p.data(), lowestAt_, sizeof lowestAt_) == 0) return lowest_;
+    const double cost = transferCostByMatchLanes(p, points1_, points2_);
+    if (!known_ || cost <= lowest_) {
+      std::memcpy(lowestAt_, p.data(), sizeof lowestAt_);
+      lowest_ = cost;
+      known_ = true;
+    }
+    return cost;
+  }
+
+ private:
+  const Matrix& points1_;
+  const Matrix& points2_;
+  bool known_ = false;
+  double lowest_ = 0.0;
+  double lowestAt_[9] = {};
+};
+
+}  // namespace
+
 Refinement refineHomography(const Matrix& points1, const Matrix& points2, const Matrix& initialH,
                             std::int32_t maxIterations) {
   Vector p(9);
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 3; ++c) p[3 * c + r] = initialH[r][c];
   }
-  const Objective cost = [&points1, &points2](const Vector& q) {
-    return transferCostByMatchLanes(q, points1, points2);
+  RememberedCost remembered(points1, points2);
+  const Objective cost = [&remembered](const Vector& q) { return remembered(q); };
+  // The numeric derivatives' points share most of their quotients: see transferCostsAroundPoint.
+  const SteppedObjective costs = [&points1, &points2](const Vector& x, const Vector& h, int, int,
+                                                      std::vector<double>& values) {
+    transferCostsAroundPoint(x, h, points1, points2, values);
   };
-  // The perturbed vectors of the numeric derivatives are evaluated side by side in lanes.
-  const DerivativeRoutine derivatives = [&points1, &points2](const Objective&, Vector& x, int lb,
-                                                             int ub, Vector& g, Matrix& a) {
-    const BatchObjective costs = [&points1, &points2, &x](const std::vector<double>& points,
-                                                          std::vector<double>& values) {
-      transferCosts(points, x.size(), points1, points2, values);
-    };
-    batchNumericDerivatives(costs, x, lb, ub, g, a);
+  const DerivativeRoutine derivatives = [&costs](const Objective&, Vector& x, int lb, int ub,
+                                                 Vector& g, Matrix& a) {
+    steppedNumericDerivatives(costs, x, lb, ub, g, a);
   };
   Refinement result;
   result.costBefore = cost(p);

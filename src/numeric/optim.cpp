@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -163,14 +165,16 @@ double eta() { return gEta; }
 
 // --- Log ---
 
-OptimLog::~OptimLog() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+OptimLog::~OptimLog() { close(); }
 
 void OptimLog::open() {
   failed_ = false;
+  written_ = 0;
   if (!gLogEnabled) return;
-  file_ = std::fopen(gLogPath.c_str(), "wb");
+  // An existing file is written over in place; a missing one is created.
+  path_ = gLogPath;
+  file_ = std::fopen(path_.c_str(), "r+b");
+  if (file_ == nullptr) file_ = std::fopen(path_.c_str(), "wb");
   failed_ = file_ == nullptr;
 }
 
@@ -181,13 +185,21 @@ void OptimLog::writeLine(std::string_view line) {
   if (!written) {
     failed_ = true;
     close();
+    return;
   }
+  written_ += line.size() + 2;
 }
 
 void OptimLog::close() {
   if (file_ == nullptr) return;
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
+  // What a former, longer trace left past the new end goes. A device (no size) is left alone.
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path_, error);
+  if (error || size == written_) return;
+  std::filesystem::resize_file(path_, written_, error);
+  if (error) failed_ = true;
 }
 
 std::string formatLogReal(double value) {
@@ -283,44 +295,37 @@ MarquardtResult marquardt(const Objective& objective, const DerivativeRoutine& d
 
 void numericDerivatives(const Objective& objective, Vector& x, int lb, int ub, Vector& g,
                         Matrix& a) {
-  const BatchObjective oneAtATime = [&objective, &x](const std::vector<double>& points,
-                                                     std::vector<double>& values) {
-    Vector point(x.size());
-    for (size_t k = 0; k < values.size(); ++k) {
-      std::copy_n(points.begin() + static_cast<std::ptrdiff_t>(k * x.size()), x.size(),
-                  point.begin());
-      values[k] = objective(point);
+  const SteppedObjective oneAtATime = [&objective](const Vector& base, const Vector& h, int first,
+                                                   int last, std::vector<double>& values) {
+    Vector point = base;
+    size_t k = 0;
+    const auto evaluateAt = [&](int i, double stepI, int j, double stepJ) {
+      point[i] = base[i] + stepI;
+      if (j >= 0) point[j] = base[j] + stepJ;
+      values[k++] = objective(point);
+      point[i] = base[i];
+      if (j >= 0) point[j] = base[j];
+    };
+    values[k++] = objective(point);
+    for (int i = first; i <= last; ++i) {
+      evaluateAt(i, -h[i], -1, 0.0);
+      evaluateAt(i, h[i], -1, 0.0);
+    }
+    for (int i = first; i <= last; ++i) {
+      for (int j = i + 1; j <= last; ++j) evaluateAt(i, h[i], j, h[j]);
     }
   };
-  batchNumericDerivatives(oneAtATime, x, lb, ub, g, a);
+  steppedNumericDerivatives(oneAtATime, x, lb, ub, g, a);
 }
 
-void batchNumericDerivatives(const BatchObjective& evaluate, const Vector& x, int lb, int ub,
-                             Vector& g, Matrix& a) {
+void steppedNumericDerivatives(const SteppedObjective& evaluate, const Vector& x, int lb, int ub,
+                               Vector& g, Matrix& a) {
   Vector h = vectorUpTo(ub);
   for (int i = lb; i <= ub; ++i) h[i] = x[i] != 0.0 ? gEta * std::fabs(x[i]) : gEta;
-  // x, then x - h_i e_i and x + h_i e_i for each i, then x + h_i e_i + h_j e_j for each i < j,
-  // end to end.
+  // x, then x - h_i e_i and x + h_i e_i for each i, then x + h_i e_i + h_j e_j for each i < j.
   const int n = ub - lb + 1;
-  const size_t count = static_cast<size_t>(1 + 2 * n + n * (n - 1) / 2);
-  std::vector<double> points;
-  points.reserve(count * x.size());
-  const auto addPoint = [&](int i, double stepI, int j, double stepJ) {
-    const size_t start = points.size();
-    points.insert(points.end(), x.begin(), x.end());
-    if (i >= 0) points[start + static_cast<size_t>(i)] = x[i] + stepI;
-    if (j >= 0) points[start + static_cast<size_t>(j)] = x[j] + stepJ;
-  };
-  addPoint(-1, 0.0, -1, 0.0);
-  for (int i = lb; i <= ub; ++i) {
-    addPoint(i, -h[i], -1, 0.0);
-    addPoint(i, h[i], -1, 0.0);
-  }
-  for (int i = lb; i <= ub; ++i) {
-    for (int j = i + 1; j <= ub; ++j) addPoint(i, h[i], j, h[j]);
-  }
-  std::vector<double> values(count);
-  evaluate(points, values);
+  std::vector<double> values(static_cast<size_t>(1 + 2 * n + n * (n - 1) / 2));
+  evaluate(x, h, lb, ub, values);
   const double f0 = values[0];
   const auto fm = [&](int i) { return values[static_cast<size_t>(2 * (i - lb) + 1)]; };
   const auto fp = [&](int i) { return values[static_cast<size_t>(2 * (i - lb) + 2)]; };

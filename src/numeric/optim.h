@@ -40,8 +40,10 @@ void setOptimLogPath(std::string path);
 // Step factor of numericDerivatives: machineEpsilon^0.333 from the guarded real power.
 [[nodiscard]] double eta();
 
-// The trace file: 8-bit text with CR LF line ends, recreated by open(). A file that cannot be
-// created or written leaves the run going without a trace; failed() then tells the caller.
+// The trace file: 8-bit text with CR LF line ends, rewritten from its start by open() and cut
+// to what was written by close(). Truncating on open instead would cost the file system a block
+// release and a forced write-back on close, longer than a whole refinement. A file that cannot
+// be created or written leaves the run going without a trace; failed() then tells the caller.
 class OptimLog {
  public:
   OptimLog() = default;
@@ -57,6 +59,8 @@ class OptimLog {
 
  private:
   std::FILE* file_ = nullptr;
+  std::string path_;            // the file opened
+  std::uintmax_t written_ = 0;  // bytes handed to the file since open()
   bool failed_ = false;
 };
 
@@ -89,18 +93,18 @@ struct MarquardtResult {
 void numericDerivatives(const Objective& objective, Vector& x, int lb, int ub, Vector& g,
                         Matrix& a);
 
-// The objective at every point of a list: values[k] for the point at entries
-// k * size .. (k + 1) * size - 1 of `points`, where size is the length of the vector x the
-// points come from and `values` (sized by the caller) says how many points there are.
-using BatchObjective =
-    std::function<void(const std::vector<double>& points, std::vector<double>& values)>;
+// The objective at the points of the numeric derivatives, into values (sized by the caller),
+// in this order: x, then x - h_i e_i and x + h_i e_i for each i, then x + h_i e_i + h_j e_j for
+// each i < j (i, j in lb..ub). The perturbed entries are x[i] + h[i], and x[i] + (-h[i]) for the
+// backward steps. Given x and the steps rather than the points, an objective that knows its
+// own structure can share the work common to points that differ in a few entries.
+using SteppedObjective = std::function<void(const Vector& x, const Vector& h, int lb, int ub,
+                                            std::vector<double>& values)>;
 
-// numericDerivatives with its evaluations handed over at once, so that they may run side by
-// side: the same points (x, then x - h_i e_i and x + h_i e_i for each i, then
-// x + h_i e_i + h_j e_j for each i < j, in that order) and the same formulas, hence the same g
-// and a bit for bit when `evaluate` gives the objective's values.
-void batchNumericDerivatives(const BatchObjective& evaluate, const Vector& x, int lb, int ub,
-                             Vector& g, Matrix& a);
+// numericDerivatives with its evaluations handed over at once: the same steps, points and
+// formulas, hence the same g and a bit for bit when `evaluate` gives the objective's values.
+void steppedNumericDerivatives(const SteppedObjective& evaluate, const Vector& x, int lb, int ub,
+                               Vector& g, Matrix& a);
 
 struct LineResult {
   OptimStatus status = OptimStatus::Converged;

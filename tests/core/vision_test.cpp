@@ -310,21 +310,43 @@ TEST_F(RefineHomography, CostsInLanesGiveTheScalarRefinementBitForBit) {
   ASSERT_EQ(estimateHomographyLinear(left, right, start, kTolerance), LinearEstimateStatus::Ok);
   Vector p(9);
   for (int k = 0; k < 9; ++k) p[k] = start[k % 3][k / 3];
-  std::vector<Vector> parameters;
-  for (int k = 0; k < 11; ++k) {
-    parameters.push_back(p);
-    parameters.back()[k % 9] *= 1.0 + 1e-6 * k;
-  }
-  parameters[5][2] = parameters[5][5] = parameters[5][8] = 0.0;  // w = 0: this lane only is infinite
-  for (const int width : {2, 4, 8}) {
+  const Vector startEntries = p;
+  // With a match at (0, 0) and H[2][2] = 0, w = 0 there except where entry 8 is stepped: those
+  // points only have a finite cost.
+  std::vector<Point> leftWithOrigin = set.left;
+  std::vector<Point> rightWithOrigin = set.right;
+  leftWithOrigin.push_back({0, 0});
+  rightWithOrigin.push_back({3, 4});
+  const Matrix left0 = test::pointMatrix(leftWithOrigin);
+  const Matrix right0 = test::pointMatrix(rightWithOrigin);
+  Vector atInfinity = p;
+  atInfinity[8] = 0.0;
+  for (const int width : {2, 4}) {
     if (!supportsLanes(width)) continue;
-    std::vector<double> flat;
-    for (const Vector& q : parameters) flat.insert(flat.end(), q.begin(), q.end());
-    std::vector<double> costs(parameters.size());
-    transferCosts(flat, 9, left, right, costs, width);
-    for (std::size_t k = 0; k < parameters.size(); ++k) {
-      EXPECT_EQ(costs[k], transferCost(parameters[k], left, right)) << width << " lanes, " << k;
-      EXPECT_EQ(transferCostByMatchLanes(parameters[k], left, right, width), costs[k]) << width;
+    for (const Vector& centre : {p, atInfinity}) {
+      std::vector<Vector> points;
+      const Objective record = [&points](const Vector& q) {
+        points.push_back(q);
+        return 0.0;
+      };
+      Vector x = centre;
+      Vector g(9);
+      Matrix a(9, 9);
+      numericDerivatives(record, x, 0, 8, g, a);
+      std::vector<double> costs;
+      const SteppedObjective inLanes = [&](const Vector& base, const Vector& h, int, int,
+                                           std::vector<double>& values) {
+        transferCostsAroundPoint(base, h, left0, right0, values, width);
+        costs = values;
+      };
+      steppedNumericDerivatives(inLanes, x, 0, 8, g, a);
+      ASSERT_EQ(costs.size(), points.size());
+      for (std::size_t k = 0; k < points.size(); ++k) {
+        const double expected = transferCost(points[k], left0, right0);
+        EXPECT_EQ(costs[k], expected) << width << " lanes, point " << k;
+        EXPECT_EQ(transferCostByMatchLanes(points[k], left0, right0, width), expected) << width;
+        EXPECT_EQ(std::isinf(expected), points[k][8] == 0.0) << k;
+      }
     }
   }
 
@@ -334,6 +356,7 @@ TEST_F(RefineHomography, CostsInLanesGiveTheScalarRefinementBitForBit) {
   const MarquardtResult expected =
       marquardt(scalarCost, numericDerivatives, p, 0, 8, inverse, 100, 1e-10);
   EXPECT_EQ(r.status, expected.status);
+  EXPECT_EQ(r.costBefore, transferCost(startEntries, left, right));
   EXPECT_EQ(r.costAfter, expected.minimum);
   for (int k = 0; k < 9; ++k) EXPECT_EQ(r.h[k % 3][k / 3], p[k]) << k;
 }

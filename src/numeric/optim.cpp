@@ -4,9 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -169,12 +167,8 @@ OptimLog::~OptimLog() { close(); }
 
 void OptimLog::open() {
   failed_ = false;
-  written_ = 0;
   if (!gLogEnabled) return;
-  // An existing file is written over in place; a missing one is created.
-  path_ = gLogPath;
-  file_ = std::fopen(path_.c_str(), "r+b");
-  if (file_ == nullptr) file_ = std::fopen(path_.c_str(), "wb");
+  file_ = std::fopen(gLogPath.c_str(), "wb");
   failed_ = file_ == nullptr;
 }
 
@@ -185,21 +179,13 @@ void OptimLog::writeLine(std::string_view line) {
   if (!written) {
     failed_ = true;
     close();
-    return;
   }
-  written_ += line.size() + 2;
 }
 
 void OptimLog::close() {
   if (file_ == nullptr) return;
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
-  // What a former, longer trace left past the new end goes. A device (no size) is left alone.
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path_, error);
-  if (error || size == written_) return;
-  std::filesystem::resize_file(path_, written_, error);
-  if (error) failed_ = true;
 }
 
 std::string formatLogReal(double value) {

@@ -40,10 +40,9 @@ void setOptimLogPath(std::string path);
 // Step factor of numericDerivatives: machineEpsilon^0.333 from the guarded real power.
 [[nodiscard]] double eta();
 
-// The trace file: 8-bit text with CR LF line ends, rewritten from its start by open() and cut
-// to what was written by close(). Truncating on open instead would cost the file system a block
-// release and a forced write-back on close, longer than a whole refinement. A file that cannot
-// be created or written leaves the run going without a trace; failed() then tells the caller.
+// The trace file: 8-bit text with CR LF line ends, emptied by open(), so that a run stopped
+// half-way leaves only its own lines. A file that cannot be created or written leaves the run
+// going without a trace; failed() then tells the caller.
 class OptimLog {
  public:
   OptimLog() = default;
@@ -59,8 +58,6 @@ class OptimLog {
 
  private:
   std::FILE* file_ = nullptr;
-  std::string path_;            // the file opened
-  std::uintmax_t written_ = 0;  // bytes handed to the file since open()
   bool failed_ = false;
 };
 

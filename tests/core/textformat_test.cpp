@@ -1,9 +1,9 @@
 #include "core/textformat.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "locale_scope.h"
 
@@ -42,7 +42,8 @@ TEST(WriteGeneralQuotient, PrintsWhatFormatGeneralPrints) {
     for (int d = 0; d < decimals; ++d) power *= 10.0;
     char text[32];
     char* end = writeGeneralQuotient(e, decimals, format, text);
-    ASSERT_EQ(std::string(text, static_cast<std::size_t>(end - text)), formatGeneral(static_cast<double>(e) / power, format))
+    ASSERT_EQ(std::string(text, static_cast<std::size_t>(end - text)),
+              formatGeneral(static_cast<double>(e) / power, format))
         << e << " / 10^" << decimals;
   };
   for (int decimals = 0; decimals <= 5; ++decimals) {

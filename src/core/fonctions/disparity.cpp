@@ -24,7 +24,7 @@ struct Scene {
   std::vector<PolygonShape> left;
   std::vector<PolygonShape> right;
   std::optional<ShapeStack> rightStack;  // over `right`, whose elements stay in place
-  std::vector<bool> mapped;           // per left polygon: unlocked and present in the chosen table
+  std::vector<bool> mapped;  // per left polygon: unlocked and present in the chosen table
   const std::vector<Homography>* table = nullptr;
   int factor = 1;
   int height = 0;
@@ -174,8 +174,7 @@ void computeImageRowAtFactorOne(const Scene& scene, int p, const DisparityParame
     if (sample.empty()) {
       writeNoDisparity(maps, p, q);
     } else {
-      writeWinner(maps, p, q, Vote{0, 1, static_cast<double>(decodeDisparity(sample))},
-                  parameters);
+      writeWinner(maps, p, q, Vote{0, 1, static_cast<double>(decodeDisparity(sample))}, parameters);
     }
   }
 }
@@ -392,16 +391,9 @@ DisparityMaps emptyMaps(const Scene& scene) {
 }  // namespace
 
 Bgr0 encodeDisparity(std::int64_t e) {
-  const auto blue = static_cast<std::uint32_t>((e / 65536) & 0xFF);
-  const auto green = static_cast<std::uint32_t>(((e % 65536) / 256) & 0xFF);
-  const auto red = static_cast<std::uint32_t>((e % 256) & 0xFF);
-  // The bytes gathered in one integer, in file order, so that the pixel is written at once:
-  // written byte by byte and read back whole, it would wait on the bytes' stores.
-  if constexpr (std::endian::native == std::endian::little) {
-    return std::bit_cast<Bgr0>(blue | green << 8 | red << 16);
-  } else {
-    return std::bit_cast<Bgr0>(blue << 24 | green << 16 | red << 8);
-  }
+  return Bgr0{static_cast<std::uint8_t>((e / 65536) & 0xFF),
+              static_cast<std::uint8_t>(((e % 65536) / 256) & 0xFF),
+              static_cast<std::uint8_t>((e % 256) & 0xFF), 0};
 }
 
 std::int64_t decodeDisparity(Bgr0 pixel) {

@@ -294,8 +294,9 @@ std::int32_t ShapeStack::findShape(double u, double v) const {
   const double row = std::floor(u);
   const double column = std::floor(v);
   if (!(row >= -1 && row <= rows_ && column >= -1 && column <= columns_)) return askGrids(0, u, v);
-  const std::size_t index = static_cast<std::size_t>(row + 1) * static_cast<std::size_t>(columns_ + 2) +
-                            static_cast<std::size_t>(column + 1);
+  const std::size_t index =
+      static_cast<std::size_t>(row + 1) * static_cast<std::size_t>(columns_ + 2) +
+      static_cast<std::size_t>(column + 1);
   const std::int32_t cell = cells_[index];
   if (cell < 0) return -1;
   if (cell % 2 == 1) return cell / 2;

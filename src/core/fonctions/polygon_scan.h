@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "core/polyfunc.h"
 #include "core/fonctions/polygon_sides.h"
+#include "core/polyfunc.h"
 #include "core/polygon_list.h"
 
 namespace plk {
@@ -84,7 +84,7 @@ class ShapeStack {
   [[nodiscard]] std::int32_t askGrids(std::size_t from, double u, double v) const;
 
   std::vector<ShapeGrid> grids_;
-  int rows_ = 0;     // cells cover rows -1 .. rows_ and columns -1 .. columns_
+  int rows_ = 0;  // cells cover rows -1 .. rows_ and columns -1 .. columns_
   int columns_ = 0;
   // Per cell: -1 when every shape's grid answers outside there; else 2 k + 1 when the first
   // shape not outside, k, holds every point of the cell, and 2 k when it must be asked.

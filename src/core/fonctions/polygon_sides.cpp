@@ -58,8 +58,12 @@ template <typename Lanes>
   return count % 2 == 1;
 }
 
-bool sidesContain1(const PolygonSides& s, Point2 p, Point2 q) { return sidesContain<Lanes1>(s, p, q); }
-bool sidesContain2(const PolygonSides& s, Point2 p, Point2 q) { return sidesContain<Lanes2>(s, p, q); }
+bool sidesContain1(const PolygonSides& s, Point2 p, Point2 q) {
+  return sidesContain<Lanes1>(s, p, q);
+}
+bool sidesContain2(const PolygonSides& s, Point2 p, Point2 q) {
+  return sidesContain<Lanes2>(s, p, q);
+}
 
 #if defined(__x86_64__)
 [[gnu::target("avx2")]] bool sidesContain4(const PolygonSides& s, Point2 p, Point2 q) {

@@ -233,16 +233,26 @@ std::vector<LevelPixel> levelPixelsInBox(const PyramidImage& left, const InsetMa
       std::max(0, static_cast<int>(std::floor((shape.box.minV - half) / scale)));
   const int lastColumn =
       std::min(left.columns() - 1, static_cast<int>(std::ceil((shape.box.maxV - half) / scale)));
-  std::vector<LevelPixel> pixels;
-  for (int r = firstRow; r <= lastRow; ++r) {
-    const double u = scale * r + half;
-    for (int c = firstColumn; c <= lastColumn; ++c) {
-      const double v = scale * c + half;
-      if (leftInset.depth(u, v) < kInset + half) continue;
-      pixels.push_back({(u - frame.centreU) / frame.scale, (v - frame.centreV) / frame.scale, u, v,
-                        left.at(r, c)});
+  // Calls take(r, c, u, v) for the pixels far enough inside the outline.
+  const auto forEachPixel = [&](auto take) {
+    for (int r = firstRow; r <= lastRow; ++r) {
+      const double u = scale * r + half;
+      for (int c = firstColumn; c <= lastColumn; ++c) {
+        const double v = scale * c + half;
+        if (!(leftInset.depth(u, v) < kInset + half)) take(r, c, u, v);
+      }
     }
-  }
+  };
+  // Counted first, so that the list is allocated once at its size: grown by doubling, a
+  // polygon of millions of pixels would briefly hold its list twice and a half over.
+  std::size_t count = 0;
+  forEachPixel([&](int, int, double, double) { ++count; });
+  std::vector<LevelPixel> pixels;
+  pixels.reserve(count);
+  forEachPixel([&](int r, int c, double u, double v) {
+    pixels.push_back({(u - frame.centreU) / frame.scale, (v - frame.centreV) / frame.scale, u, v,
+                      left.at(r, c)});
+  });
   return pixels;
 }
 

@@ -83,7 +83,18 @@ class BandBuffer {
     const std::size_t size = taps(rows.count()) * taps(columns.count());
     if (values_.size() < size) values_.resize(size);
   }
-  void zero() { std::fill(values_.begin(), values_.end(), 0.0); }
+  // Zeros at every position of the buffer outside `rows` x `columns`.
+  void zeroOutside(Span rows, Span columns) {
+    for (int r = rows_.first; r <= rows_.last; ++r) {
+      double* line = at(r, columns_.first);
+      if (r < rows.first || r > rows.last) {
+        std::fill_n(line, columns_.count(), 0.0);
+        continue;
+      }
+      std::fill(line, line + (columns.first - columns_.first), 0.0);
+      std::fill(line + (columns.last + 1 - columns_.first), line + columns_.count(), 0.0);
+    }
+  }
   [[nodiscard]] double* at(int r, int c) { return values_.data() + index(r, c); }
   [[nodiscard]] const double* at(int r, int c) const { return values_.data() + index(r, c); }
 

@@ -17,54 +17,117 @@ using namespace detection;
 
 namespace {
 
-// Horizontal smoothing of image row r over `columns`: sum over b = -h .. h of
-// I[r][c + b] * G[N_f - 1 - (b + h)]. The filters run tap by tap over whole rows, so every pixel
-// still sums its taps in the specified order.
-void smoothRow(const GreyImage& image, const DetectorKernels& k, int r, Span columns, double* out) {
-  std::fill(out, out + columns.count(), 0.0);
-  const std::uint8_t* line = image.row(r);
-  for (int b = -k.h; b <= k.h; ++b) {
-    const double weight = k.G[taps(k.size - 1 - (b + k.h))];
-    const std::uint8_t* in = line + columns.first + b;
-    for (int j = 0; j < columns.count(); ++j) out[j] += weight * static_cast<double>(in[j]);
+// The filters below are inlined into one function per lane width (fillTensorBandIn*), so that
+// they run in the widest vectors; every pixel still sums its taps in the specified order.
+
+// The rows the filters read for the rows `rows`: r - h .. r - h + N_f - 1 around each.
+inline Span filterRows(const DetectorKernels& k, Span rows) {
+  return {rows.first - k.h, rows.last - k.h + k.size - 1};
+}
+
+// The grey levels that the derivatives of `rows` x `columns` read, as doubles, which the filters
+// read a vector at a time.
+[[gnu::always_inline]] inline void greyRows(const GreyImage& image, const DetectorKernels& k,
+                                            Span rows, Span columns, BandBuffer& grey) {
+  const Span needed = filterRows(k, rows);
+  const Span wide = widened(columns, k.h);
+  grey.reset(needed, wide);
+  for (int r = needed.first; r <= needed.last; ++r) {
+    const std::uint8_t* in = image.row(r) + wide.first;
+    double* out = grey.at(r, wide.first);
+    for (int j = 0; j < wide.count(); ++j) out[j] = static_cast<double>(in[j]);
   }
 }
 
+// out[j] = sum over t = 0 .. tapCount - 1 of weights[t] * first[t * stride + j] for j = 0 ..
+// count - 1, the taps added in order from 0.0. Four vectors of columns at a time keep the sums
+// in registers across the taps, then single vectors, then single columns.
+template <typename Lanes>
+[[gnu::always_inline]] inline void filterColumns(const double* first, std::ptrdiff_t stride,
+                                                 const double* weights, int tapCount, int count,
+                                                 double* out) {
+  constexpr int kWidth = sizeof(Lanes) / sizeof(double);
+  constexpr int kVectors = 4;
+  int j = 0;
+  for (; j + kVectors * kWidth <= count; j += kVectors * kWidth) {
+    Lanes sums[kVectors] = {};
+    for (int t = 0; t < tapCount; ++t) {
+      const double* in = first + t * stride + j;
+#pragma GCC unroll 4
+      for (int v = 0; v < kVectors; ++v) {
+        Lanes values;
+        loadLanes(values, in + v * kWidth);
+        sums[v] += weights[t] * values;
+      }
+    }
+    std::memcpy(out + j, sums, sizeof sums);
+  }
+  for (; j + kWidth <= count; j += kWidth) {
+    Lanes sum = {};
+    for (int t = 0; t < tapCount; ++t) {
+      Lanes values;
+      loadLanes(values, first + t * stride + j);
+      sum += weights[t] * values;
+    }
+    std::memcpy(out + j, &sum, sizeof sum);
+  }
+  for (; j < count; ++j) {
+    double sum = 0.0;
+    for (int t = 0; t < tapCount; ++t) sum += weights[t] * first[t * stride + j];
+    out[j] = sum;
+  }
+}
+
+// G and D in the order the filters apply them: tap t weighs the sample at offset t - h.
+struct FilterTaps {
+  std::vector<double> smoothing;
+  std::vector<double> derivative;
+
+  explicit FilterTaps(const DetectorKernels& k)
+      : smoothing(k.G.rbegin(), k.G.rend()), derivative(k.D.rbegin(), k.D.rend()) {}
+};
+
+// Horizontal smoothing of image row r over `columns`: sum over b = -h .. h of
+// I[r][c + b] * G[N_f - 1 - (b + h)].
+template <typename Lanes>
+[[gnu::always_inline]] inline void smoothRow(const BandBuffer& grey, const DetectorKernels& k,
+                                             const FilterTaps& filters, int r, Span columns,
+                                             double* out) {
+  filterColumns<Lanes>(grey.at(r, columns.first - k.h), 1, filters.smoothing.data(), 2 * k.h + 1,
+                       columns.count(), out);
+}
+
 // The horizontally smoothed rows that Iy reads for the rows `rows`, over `columns`.
-void smoothRows(const GreyImage& image, const DetectorKernels& k, Span rows, Span columns,
-                BandBuffer& smoothed) {
-  const Span needed{rows.first - k.h, rows.last - k.h + k.size - 1};
+template <typename Lanes>
+[[gnu::always_inline]] inline void smoothRows(const BandBuffer& grey, const DetectorKernels& k,
+                                              const FilterTaps& filters, Span rows, Span columns,
+                                              BandBuffer& smoothed) {
+  const Span needed = filterRows(k, rows);
   smoothed.reset(needed, columns);
   for (int r = needed.first; r <= needed.last; ++r) {
-    smoothRow(image, k, r, columns, smoothed.at(r, columns.first));
+    smoothRow<Lanes>(grey, k, filters, r, columns, smoothed.at(r, columns.first));
   }
 }
 
 // Ix (along the columns) and Iy (along the rows) of row r over `columns`: Ix sums the vertical
 // smoothing sum over a = 0 .. N_f - 1 of I[r - h + a][c] * G[N_f - 1 - a] through D along the
-// row, Iy sums the horizontally smoothed rows through D down the column.
-void derivativeRow(const GreyImage& image, const DetectorKernels& k, const BandBuffer& smoothed,
-                   int r, Span columns, double* ix, double* iy) {
+// row, Iy sums the horizontally smoothed rows through D down the column. `vertical` is scratch.
+template <typename Lanes>
+[[gnu::always_inline]] inline void derivativeRow(const BandBuffer& grey, const DetectorKernels& k,
+                                                 const FilterTaps& filters,
+                                                 const BandBuffer& smoothed, int r, Span columns,
+                                                 double* ix, double* iy,
+                                                 std::vector<double>& vertical) {
   const Span wide = widened(columns, k.h);
-  std::vector<double> vertical(taps(wide.count()), 0.0);
-  for (int a = 0; a < k.size; ++a) {
-    const double weight = k.G[taps(k.size - 1 - a)];
-    const std::uint8_t* in = image.row(r - k.h + a) + wide.first;
-    for (int j = 0; j < wide.count(); ++j) vertical[taps(j)] += weight * static_cast<double>(in[j]);
-  }
-  const int count = columns.count();
-  std::fill(ix, ix + count, 0.0);
-  std::fill(iy, iy + count, 0.0);
-  for (int b = -k.h; b <= k.h; ++b) {
-    const double weight = k.D[taps(k.size - 1 - (b + k.h))];
-    const double* in = vertical.data() + (b + k.h);
-    for (int j = 0; j < count; ++j) ix[j] += weight * in[j];
-  }
-  for (int a = 0; a < k.size; ++a) {
-    const double weight = k.D[taps(k.size - 1 - a)];
-    const double* in = smoothed.at(r - k.h + a, columns.first);
-    for (int j = 0; j < count; ++j) iy[j] += weight * in[j];
-  }
+  vertical.resize(taps(wide.count()));
+  const double* top = grey.at(r - k.h, wide.first);
+  filterColumns<Lanes>(top, grey.at(r - k.h + 1, wide.first) - top, filters.smoothing.data(),
+                       k.size, wide.count(), vertical.data());
+  filterColumns<Lanes>(vertical.data(), 1, filters.derivative.data(), 2 * k.h + 1, columns.count(),
+                       ix);
+  const double* smoothedTop = smoothed.at(r - k.h, columns.first);
+  filterColumns<Lanes>(smoothedTop, smoothed.at(r - k.h + 1, columns.first) - smoothedTop,
+                       filters.derivative.data(), k.size, columns.count(), iy);
 }
 
 // The products Ix^2, Ix Iy and Iy^2 the tensor sums read, over a band of rows and columns.
@@ -78,10 +141,10 @@ struct TensorBand {
     xy.reset(rows, columns);
     yy.reset(rows, columns);
   }
-  void zero() {
-    xx.zero();
-    xy.zero();
-    yy.zero();
+  void zeroOutside(Span rows, Span columns) {
+    xx.zeroOutside(rows, columns);
+    xy.zeroOutside(rows, columns);
+    yy.zeroOutside(rows, columns);
   }
   void set(int r, int c, double x, double y) {
     *xx.at(r, c) = x * x;
@@ -90,70 +153,150 @@ struct TensorBand {
   }
 };
 
+// The working rows of the derivative filters, kept from band to band.
+struct DerivativeScratch {
+  BandBuffer grey;
+  BandBuffer smoothed;
+  std::vector<double> vertical;
+  std::vector<double> ix;
+  std::vector<double> iy;
+};
+
+// What the tensor products of every band read, fixed for the run.
+struct TensorInputs {
+  const GreyImage& image;
+  const PolygonIndexMap& map;
+  const std::vector<std::uint8_t>& unlocked;
+  const DetectorKernels& k;
+  const FilterTaps& filters;
+  ResponseArea area;
+};
+
+// Ix and Iy of row r over `columns` (scratch.ix, scratch.iy), -100000 outside every unlocked
+// polygon, turned into the band's tensor products.
+template <typename Lanes>
+[[gnu::always_inline]] inline void fillTensorRow(const TensorInputs& in, int r, Span columns,
+                                                 TensorBand& band, DerivativeScratch& scratch) {
+  double* ix = scratch.ix.data();
+  double* iy = scratch.iy.data();
+  derivativeRow<Lanes>(scratch.grey, in.k, in.filters, scratch.smoothed, r, columns, ix, iy,
+                       scratch.vertical);
+  const std::int32_t* line = in.map.row(r) + columns.first;
+  for (int j = 0; j < columns.count(); ++j) {
+    if (!inUnlockedPolygon(in.unlocked, line[j])) ix[j] = iy[j] = kOutside;
+  }
+  double* xx = band.xx.at(r, columns.first);
+  double* xy = band.xy.at(r, columns.first);
+  double* yy = band.yy.at(r, columns.first);
+  for (int j = 0; j < columns.count(); ++j) {
+    xx[j] = ix[j] * ix[j];
+    xy[j] = ix[j] * iy[j];
+    yy[j] = iy[j] * iy[j];
+  }
+}
+
 // The tensor products of the windows of the response pixels `rows` x `columns`: 0 outside the
 // area, from derivatives of -100000 outside every unlocked polygon.
-void fillTensorBand(const GreyImage& image, const PolygonIndexMap& map,
-                    const std::vector<std::uint8_t>& unlocked, const DetectorKernels& k,
-                    const ResponseArea& area, Span rows, Span columns, TensorBand& band,
-                    BandBuffer& smoothed) {
+template <typename Lanes>
+[[gnu::always_inline]] inline void fillTensorBand(const TensorInputs& in, Span rows, Span columns,
+                                                  TensorBand& band, DerivativeScratch& scratch) {
+  const DetectorKernels& k = in.k;
   const Span bandRows = widened(rows, k.h);
   const Span bandColumns = widened(columns, k.h);
   band.reset(bandRows, bandColumns);
-  const Span derivativeRows = intersection(bandRows, {area.top, area.bottom});
-  const Span derivativeColumns = intersection(bandColumns, {area.left, area.right});
-  if (derivativeRows.count() < bandRows.count() ||
-      derivativeColumns.count() < bandColumns.count()) {
-    band.zero();
-  }
-  smoothRows(image, k, derivativeRows, derivativeColumns, smoothed);
-  std::vector<double> ix(taps(derivativeColumns.count()));
-  std::vector<double> iy(taps(derivativeColumns.count()));
+  const Span derivativeRows = intersection(bandRows, {in.area.top, in.area.bottom});
+  const Span derivativeColumns = intersection(bandColumns, {in.area.left, in.area.right});
+  band.zeroOutside(derivativeRows, derivativeColumns);
+  greyRows(in.image, k, derivativeRows, derivativeColumns, scratch.grey);
+  smoothRows<Lanes>(scratch.grey, k, in.filters, derivativeRows, derivativeColumns,
+                    scratch.smoothed);
+  scratch.ix.resize(taps(derivativeColumns.count()));
+  scratch.iy.resize(taps(derivativeColumns.count()));
   for (int r = derivativeRows.first; r <= derivativeRows.last; ++r) {
-    derivativeRow(image, k, smoothed, r, derivativeColumns, ix.data(), iy.data());
-    const std::int32_t* line = map.row(r);
-    for (int c = derivativeColumns.first; c <= derivativeColumns.last; ++c) {
-      const std::size_t j = taps(c - derivativeColumns.first);
-      if (inUnlockedPolygon(unlocked, line[c])) {
-        band.set(r, c, ix[j], iy[j]);
-      } else {
-        band.set(r, c, kOutside, kOutside);
-      }
+    fillTensorRow<Lanes>(in, r, derivativeColumns, band, scratch);
+  }
+}
+
+void fillTensorBandIn2Lanes(const TensorInputs& in, Span rows, Span columns, TensorBand& band,
+                            DerivativeScratch& scratch) {
+  fillTensorBand<Lanes2>(in, rows, columns, band, scratch);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void fillTensorBandIn4Lanes(const TensorInputs& in, Span rows, Span columns,
+                                                    TensorBand& band, DerivativeScratch& scratch) {
+  fillTensorBand<Lanes4>(in, rows, columns, band, scratch);
+}
+
+[[gnu::target("avx512f")]] void fillTensorBandIn8Lanes(const TensorInputs& in, Span rows,
+                                                       Span columns, TensorBand& band,
+                                                       DerivativeScratch& scratch) {
+  fillTensorBand<Lanes8>(in, rows, columns, band, scratch);
+}
+#endif
+
+using TensorFiller = void (*)(const TensorInputs&, Span, Span, TensorBand&, DerivativeScratch&);
+
+// The filler built for the widest vectors of `laneWidth` doubles.
+TensorFiller tensorFiller(int laneWidth) {
+  switch (laneWidth) {
+#if defined(__x86_64__)
+    case 4:
+      return fillTensorBandIn4Lanes;
+    case 8:
+      return fillTensorBandIn8Lanes;
+#endif
+    default:
+      return fillTensorBandIn2Lanes;
+  }
+}
+
+// The working rows of the inclusion test, kept from row to row.
+struct InclusionScratch {
+  std::vector<std::uint8_t> fullColumn;
+  std::vector<std::uint8_t> top;
+  std::vector<std::uint8_t> bottom;
+  std::vector<std::uint8_t> holds;
+};
+
+// Whether each window of `width` columns of the map's row `row` within `wide` lies in polygon y
+// (`wide.count() - width + 1` flags, one per first column), from the row's runs of y.
+void rowWindowsIn(const PolygonIndexMap& map, std::int32_t y, int row, Span wide, int width,
+                  std::vector<std::uint8_t>& inside) {
+  inside.assign(taps(wide.count() - width + 1), 0);
+  const std::int32_t* line = map.row(row) + wide.first;
+  for (int j = 0; j < wide.count(); ++j) {
+    if (line[j] != y) continue;
+    const int first = j;
+    while (j < wide.count() && line[j] == y) ++j;
+    if (j - first >= width) {
+      std::fill(inside.begin() + first, inside.begin() + (j - width + 1), std::uint8_t{1});
     }
   }
 }
 
 // Whether the border of the N_i window around each pixel (r, c) of `columns` lies in polygon y:
 // its left and right columns over rows r - h_i .. r - h_i + N_i - 1, and its top and bottom rows
-// over c - h_i .. c + h_i. Computed for the whole row at once: which columns are full of y over
-// those rows, and how many pixels of y end at each column of the top and bottom rows.
+// over c - h_i .. c + h_i. Computed for the whole row at once into scratch.holds: which columns
+// are full of y over those rows, and which windows of the top and bottom rows lie in y.
 void inclusionRow(const PolygonIndexMap& map, std::int32_t y, int r, int size, Span columns,
-                  std::vector<std::uint8_t>& holds) {
+                  InclusionScratch& scratch) {
   const int hi = halfWidth(size);
   const Span wide = widened(columns, hi);
-  std::vector<std::uint8_t> fullColumn(taps(wide.count()), 1);
+  scratch.fullColumn.assign(taps(wide.count()), 1);
+  std::uint8_t* fullColumn = scratch.fullColumn.data();
+  const int count = wide.count();
   for (int a = 0; a < size; ++a) {
     const std::int32_t* line = map.row(r - hi + a) + wide.first;
-    for (int j = 0; j < wide.count(); ++j) fullColumn[taps(j)] &= line[j] == y ? 1 : 0;
+    for (int j = 0; j < count; ++j) fullColumn[j] &= line[j] == y ? 1 : 0;
   }
-  const auto streaks = [&](int row) {
-    std::vector<int> streak(taps(wide.count()));
-    const std::int32_t* line = map.row(row) + wide.first;
-    int run = 0;
-    for (int j = 0; j < wide.count(); ++j) {
-      run = line[j] == y ? run + 1 : 0;
-      streak[taps(j)] = run;
-    }
-    return streak;
-  };
-  const std::vector<int> top = streaks(r - hi);
-  const std::vector<int> bottom = streaks(r + hi);
-  holds.resize(taps(columns.count()));
+  rowWindowsIn(map, y, r - hi, wide, 2 * hi + 1, scratch.top);
+  rowWindowsIn(map, y, r + hi, wide, 2 * hi + 1, scratch.bottom);
+  scratch.holds.resize(taps(columns.count()));
   for (int j = 0; j < columns.count(); ++j) {
-    const std::size_t right = taps(j + 2 * hi);
-    holds[taps(j)] = fullColumn[taps(j)] != 0 && fullColumn[right] != 0 && top[right] > 2 * hi &&
-                             bottom[right] > 2 * hi
-                         ? 1
-                         : 0;
+    const std::size_t at = taps(j);
+    scratch.holds[at] =
+        fullColumn[at] & fullColumn[at + taps(2 * hi)] & scratch.top[at] & scratch.bottom[at];
   }
 }
 
@@ -304,30 +447,48 @@ RowResponder rowResponder(int laneWidth) {
 void respondRows(const TensorBand& products, const PolygonIndexMap& map, std::int32_t polygon,
                  const DetectorKernels& k, int inclusionSize, Span rows, Span columns,
                  RowResponder respond, DoubleMap& response) {
-  std::vector<std::uint8_t> holds;
+  InclusionScratch scratch;
   for (int r = rows.first; r <= rows.last; ++r) {
-    inclusionRow(map, polygon, r, inclusionSize, columns, holds);
-    respond({products, map, polygon, k, holds.data(), columns, r, response});
+    inclusionRow(map, polygon, r, inclusionSize, columns, scratch);
+    respond({products, map, polygon, k, scratch.holds.data(), columns, r, response});
   }
 }
 
-// Bounding rows and columns of every polygon index in the map, empty when absent.
+// Bounding rows and columns of a polygon index in the map, empty when absent.
 struct PolygonBox {
   Span rows{std::numeric_limits<int>::max(), -1};
   Span columns{std::numeric_limits<int>::max(), -1};
 };
 
-std::vector<PolygonBox> polygonBoxes(const PolygonIndexMap& map, std::size_t count) {
-  std::vector<PolygonBox> boxes(count);
+// The end of the run of equal indices that starts at column c of `line` (`columns` long).
+int runEnd(const std::int32_t* line, int c, int columns) {
+  const std::int32_t index = line[c];
+  while (c < columns && line[c] == index) ++c;
+  return c;
+}
+
+// The bounding boxes of the polygons of the map, and -100000 at the pixels of the area in no
+// unlocked polygon; one pass over the map, a run of equal indices at a time.
+std::vector<PolygonBox> boxesAndOutside(const PolygonIndexMap& map,
+                                        const std::vector<std::uint8_t>& unlocked,
+                                        const ResponseArea& area, DoubleMap& response) {
+  std::vector<PolygonBox> boxes(unlocked.size());
   for (int r = 0; r < map.rows(); ++r) {
     const std::int32_t* line = map.row(r);
-    for (int c = 0; c < map.columns(); ++c) {
-      if (line[c] < 0) continue;
-      PolygonBox& box = boxes[static_cast<std::size_t>(line[c])];
-      box.rows.first = std::min(box.rows.first, r);
-      box.rows.last = r;
-      box.columns.first = std::min(box.columns.first, c);
-      box.columns.last = std::max(box.columns.last, c);
+    for (int c = 0, end = 0; c < map.columns(); c = end) {
+      end = runEnd(line, c, map.columns());
+      if (line[c] >= 0) {
+        PolygonBox& box = boxes[static_cast<std::size_t>(line[c])];
+        box.rows.first = std::min(box.rows.first, r);
+        box.rows.last = r;
+        box.columns.first = std::min(box.columns.first, c);
+        box.columns.last = std::max(box.columns.last, end - 1);
+      }
+      const Span outside = intersection({c, end - 1}, {area.left, area.right});
+      if (r >= area.top && r <= area.bottom && !outside.empty() &&
+          !inUnlockedPolygon(unlocked, line[c])) {
+        std::fill_n(&response(r, outside.first), outside.count(), kOutside);
+      }
     }
   }
   return boxes;
@@ -339,9 +500,11 @@ struct PolygonResponses {
   const PolygonIndexMap& map;
   const std::vector<std::uint8_t>& unlocked;
   const DetectorKernels& k;
+  const FilterTaps& filters;
   int inclusionSize;
   ResponseArea area;
   RowResponder respond;
+  TensorFiller fill;
 };
 
 // The responses of one polygon, band by band over its bounding box, each band's tensor products
@@ -353,13 +516,13 @@ void respondPolygon(const PolygonResponses& in, std::int32_t polygon, const Poly
   if (rows.empty() || columns.empty()) return;
   const int bands = (rows.count() + kBandRows - 1) / kBandRows;
   parallelGroups(bands, [&](int firstBand, int lastBand) {
+    const TensorInputs tensorInputs{in.image, in.map, in.unlocked, in.k, in.filters, in.area};
     TensorBand products;
-    BandBuffer smoothed;
+    DerivativeScratch scratch;
     for (int b = firstBand; b <= lastBand; ++b) {
       const Span band{rows.first + b * kBandRows,
                       std::min(rows.first + (b + 1) * kBandRows - 1, rows.last)};
-      fillTensorBand(in.image, in.map, in.unlocked, in.k, in.area, band, columns, products,
-                     smoothed);
+      in.fill(tensorInputs, band, columns, products, scratch);
       respondRows(products, in.map, polygon, in.k, in.inclusionSize, band, columns, in.respond,
                   response);
     }
@@ -378,17 +541,20 @@ std::vector<std::uint8_t> unlockedPolygons(const PolygonList& polygons) {
 
 bool respondPolygons(const ResponseInputs& in, DoubleMap& response, RunControl& control) {
   const std::vector<std::uint8_t> unlocked = unlockedPolygons(in.polygons);
-  for (int r = in.area.top; r <= in.area.bottom; ++r) {
-    const std::int32_t* line = in.map.row(r);
-    for (int c = in.area.left; c <= in.area.right; ++c) {
-      if (!inUnlockedPolygon(unlocked, line[c])) response(r, c) = kOutside;
-    }
-  }
-  const PolygonResponses inputs{
-      in.image, in.map, unlocked, in.k, in.inclusionSize, in.area, rowResponder(widestLaneWidth())};
+  const std::vector<PolygonBox> boxes = boxesAndOutside(in.map, unlocked, in.area, response);
+  const int laneWidth = widestLaneWidth();
+  const FilterTaps filters(in.k);
+  const PolygonResponses inputs{in.image,
+                                in.map,
+                                unlocked,
+                                in.k,
+                                filters,
+                                in.inclusionSize,
+                                in.area,
+                                rowResponder(laneWidth),
+                                tensorFiller(laneWidth)};
   const std::size_t count = in.polygons.size();
   const int total = static_cast<int>(count);
-  const std::vector<PolygonBox> boxes = polygonBoxes(in.map, count);
   for (std::size_t i = 0; i < count; ++i) {
     if (in.polygons[i].locked) continue;
     control.step(static_cast<int>(i), total,
@@ -421,13 +587,17 @@ DerivativeMaps computeDerivatives(const GreyImage& image, const std::vector<std:
   if (area.empty()) return d;
   const Span rows{area.top, area.bottom};
   const Span columns{area.left, area.right};
+  const FilterTaps filters(k);
+  BandBuffer grey;
+  greyRows(image, k, rows, columns, grey);
   BandBuffer smoothed;
-  smoothRows(image, k, rows, columns, smoothed);
+  smoothRows<Lanes2>(grey, k, filters, rows, columns, smoothed);
   parallelFor(taps(rows.count()), [&](std::size_t i) {
     const int r = rows.first + static_cast<int>(i);
     double* ix = &d.ix(r, columns.first);
     double* iy = &d.iy(r, columns.first);
-    derivativeRow(image, k, smoothed, r, columns, ix, iy);
+    std::vector<double> vertical;
+    derivativeRow<Lanes2>(grey, k, filters, smoothed, r, columns, ix, iy, vertical);
     for (int c = columns.first; c <= columns.last; ++c) {
       if (unlocked[d.ix.index(r, c)] == 0) d.ix(r, c) = d.iy(r, c) = kOutside;
     }

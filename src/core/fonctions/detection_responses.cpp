@@ -141,7 +141,7 @@ TensorFiller tensorFiller(int laneWidth) {
 
 // The working rows of the inclusion test, kept from row to row.
 struct InclusionScratch {
-  std::vector<std::uint8_t> fullColumn;
+  std::vector<std::int32_t> fullColumn;  // 32-bit flags like the map's indices: no packing
   std::vector<std::uint8_t> top;
   std::vector<std::uint8_t> bottom;
   std::vector<std::uint8_t> holds;
@@ -172,7 +172,7 @@ void inclusionRow(const PolygonIndexMap& map, std::int32_t y, int r, int size, S
   const int hi = halfWidth(size);
   const Span wide = widened(columns, hi);
   scratch.fullColumn.assign(taps(wide.count()), 1);
-  std::uint8_t* fullColumn = scratch.fullColumn.data();
+  std::int32_t* fullColumn = scratch.fullColumn.data();
   const int count = wide.count();
   for (int a = 0; a < size; ++a) {
     const std::int32_t* line = map.row(r - hi + a) + wide.first;
@@ -183,8 +183,8 @@ void inclusionRow(const PolygonIndexMap& map, std::int32_t y, int r, int size, S
   scratch.holds.resize(taps(columns.count()));
   for (int j = 0; j < columns.count(); ++j) {
     const std::size_t at = taps(j);
-    scratch.holds[at] =
-        fullColumn[at] & fullColumn[at + taps(2 * hi)] & scratch.top[at] & scratch.bottom[at];
+    scratch.holds[at] = static_cast<std::uint8_t>(fullColumn[at] & fullColumn[at + taps(2 * hi)] &
+                                                  scratch.top[at] & scratch.bottom[at]);
   }
 }
 

@@ -139,75 +139,97 @@ TensorFiller tensorFiller(int laneWidth) {
   }
 }
 
+// What respondRows does with each pixel of a row: nothing (a pixel of no polygon it responds
+// to), -100000 (its inclusion window leaves its polygon), or the window sums.
+enum PixelState : std::uint8_t { kLeave, kOutsideWindow, kRespond };
+
 // The working rows of the inclusion test, kept from row to row.
 struct InclusionScratch {
-  std::vector<std::int32_t> fullColumn;  // 32-bit flags like the map's indices: no packing
+  // Per column of the widened row: how many rows down to `runsRow` hold the index of `runsRow`
+  // (counted from the band's first window row on), 32-bit like the map's indices.
+  std::vector<std::int32_t> runs;
+  int runsRow = 0;
   std::vector<std::uint8_t> top;
   std::vector<std::uint8_t> bottom;
-  std::vector<std::uint8_t> holds;
+  std::vector<std::uint8_t> states;  // PixelState per column
 };
 
-// Whether each window of `width` columns of the map's row `row` within `wide` lies in polygon y
-// (`wide.count() - width + 1` flags, one per first column), from the row's runs of y.
-void rowWindowsIn(const PolygonIndexMap& map, std::int32_t y, int row, Span wide, int width,
-                  std::vector<std::uint8_t>& inside) {
-  inside.assign(taps(wide.count() - width + 1), 0);
+// Whether each window of `width` columns of the map's row `row` within `wide` holds one index
+// only (`wide.count() - width + 1` flags, one per first column), from the row's runs.
+void uniformWindows(const PolygonIndexMap& map, int row, Span wide, int width,
+                    std::vector<std::uint8_t>& uniform) {
+  uniform.assign(taps(wide.count() - width + 1), 0);
   const std::int32_t* line = map.row(row) + wide.first;
-  for (int j = 0; j < wide.count(); ++j) {
-    if (line[j] != y) continue;
-    const int first = j;
-    while (j < wide.count() && line[j] == y) ++j;
-    if (j - first >= width) {
-      std::fill(inside.begin() + first, inside.begin() + (j - width + 1), std::uint8_t{1});
+  for (int first = 0, end = 0; first < wide.count(); first = end) {
+    end = first + 1;
+    while (end < wide.count() && line[end] == line[first]) ++end;
+    if (end - first >= width) {
+      std::fill(uniform.begin() + first, uniform.begin() + (end - width + 1), std::uint8_t{1});
     }
   }
 }
 
-// Whether the border of the N_i window around each pixel (r, c) of `columns` lies in polygon y:
-// its left and right columns over rows r - h_i .. r - h_i + N_i - 1, and its top and bottom rows
-// over c - h_i .. c + h_i. Computed for the whole row at once into scratch.holds: which columns
-// are full of y over those rows, and which windows of the top and bottom rows lie in y.
-void inclusionRow(const PolygonIndexMap& map, std::int32_t y, int r, int size, Span columns,
-                  InclusionScratch& scratch) {
-  const int hi = halfWidth(size);
-  const Span wide = widened(columns, hi);
-  scratch.fullColumn.assign(taps(wide.count()), 1);
-  std::int32_t* fullColumn = scratch.fullColumn.data();
-  const int count = wide.count();
-  for (int a = 0; a < size; ++a) {
-    const std::int32_t* line = map.row(r - hi + a) + wide.first;
-    for (int j = 0; j < count; ++j) fullColumn[j] &= line[j] == y ? 1 : 0;
-  }
-  rowWindowsIn(map, y, r - hi, wide, 2 * hi + 1, scratch.top);
-  rowWindowsIn(map, y, r + hi, wide, 2 * hi + 1, scratch.bottom);
-  scratch.holds.resize(taps(columns.count()));
-  for (int j = 0; j < columns.count(); ++j) {
-    const std::size_t at = taps(j);
-    scratch.holds[at] = static_cast<std::uint8_t>(fullColumn[at] & fullColumn[at + taps(2 * hi)] &
-                                                  scratch.top[at] & scratch.bottom[at]);
+// Starts the column runs of scratch at the map's row `row` over `wide`.
+void startColumnRuns(Span wide, int row, InclusionScratch& scratch) {
+  scratch.runs.assign(taps(wide.count()), 1);
+  scratch.runsRow = row;
+}
+
+// Carries the column runs of scratch down to the map's row `row`, one row at a time.
+void advanceColumnRuns(const PolygonIndexMap& map, Span wide, int row, InclusionScratch& scratch) {
+  std::int32_t* runs = scratch.runs.data();
+  for (; scratch.runsRow < row; ++scratch.runsRow) {
+    const std::int32_t* above = map.row(scratch.runsRow) + wide.first;
+    const std::int32_t* line = map.row(scratch.runsRow + 1) + wide.first;
+    for (int j = 0; j < wide.count(); ++j) runs[j] = line[j] == above[j] ? runs[j] + 1 : 1;
   }
 }
 
-// One row of one polygon's responses: its pixels of `columns` in `polygon`.
+// The state of each pixel (r, c) of `columns`: kLeave outside the polygons of `respondTo`, else
+// kRespond when the border of its N_i window lies in its polygon y (its left and right columns
+// over rows r - h_i .. r - h_i + N_i - 1, its top and bottom rows over c - h_i .. c + h_i), else
+// kOutsideWindow. Computed for the whole row at once: which columns hold one index over those
+// rows (their runs, started at the band's first window row), which windows of the top and
+// bottom rows hold one index, and whether that index is y.
+void inclusionRow(const PolygonIndexMap& map, const std::vector<std::uint8_t>& respondTo, int r,
+                  int size, Span columns, InclusionScratch& scratch) {
+  const int hi = halfWidth(size);
+  const Span wide = widened(columns, hi);
+  const std::int32_t* top = map.row(r - hi) + wide.first;
+  const std::int32_t* bottom = map.row(r + hi) + wide.first;
+  const std::int32_t* centre = map.row(r) + columns.first;
+  advanceColumnRuns(map, wide, r - hi + size - 1, scratch);
+  const std::int32_t* runs = scratch.runs.data();
+  uniformWindows(map, r - hi, wide, 2 * hi + 1, scratch.top);
+  uniformWindows(map, r + hi, wide, 2 * hi + 1, scratch.bottom);
+  scratch.states.resize(taps(columns.count()));
+  for (int j = 0; j < columns.count(); ++j) {
+    const std::size_t left = taps(j);
+    const std::size_t right = taps(j + 2 * hi);
+    const std::int32_t y = centre[j];
+    const bool holds = runs[left] >= size && runs[right] >= size && scratch.top[left] != 0 &&
+                       scratch.bottom[left] != 0 && top[left] == y && top[right] == y &&
+                       bottom[left] == y;
+    scratch.states[left] = !inUnlockedPolygon(respondTo, y) ? kLeave
+                           : holds                          ? kRespond
+                                                            : kOutsideWindow;
+  }
+}
+
+// The window sums of one row: its pixels of `columns` in state kRespond.
 struct ResponseRow {
   const TensorBand& products;
-  const PolygonIndexMap& map;
-  std::int32_t polygon;
   const DetectorKernels& k;
-  const std::uint8_t* holds;  // per column of `columns`: the inclusion window lies in the polygon
+  const std::uint8_t* states;  // PixelState per column of `columns`
   Span columns;
   int r;
   DoubleMap& response;
 
-  [[nodiscard]] bool included(int c) const { return holds[c - columns.first] != 0; }
+  [[nodiscard]] bool responds(int c) const { return states[c - columns.first] == kRespond; }
 };
 
 // The W-weighted sums of Ix^2, Ix Iy and Iy^2 over the window of one pixel, taps in row order.
 void respondPixel(const ResponseRow& row, int c) {
-  if (!row.included(c)) {
-    row.response(row.r, c) = kOutside;
-    return;
-  }
   const DetectorKernels& k = row.k;
   double a = 0.0;
   double b = 0.0;
@@ -260,19 +282,17 @@ template <typename Lanes, int Vectors>
   std::memcpy(b, xy, sizeof b);
   std::memcpy(cc, yy, sizeof cc);
   for (int p = 0; p < kPixels; ++p) {
-    row.response(row.r, first + p) =
-        row.included(first + p) ? smallerEigenvalue(a[p], b[p], cc[p]) : kOutside;
+    row.response(row.r, first + p) = smallerEigenvalue(a[p], b[p], cc[p]);
   }
 }
 
-// The end of the run of the row's pixels in its polygon that starts at or after column c
+// The end of the run of the row's pixels in state kRespond that starts at or after column c
 // (columns.last + 1 when none), and its first column in `first`. A plain function: a lambda in
 // a function built for wider vectors would be built for the default processor.
 int nextRun(const ResponseRow& row, int c, int& first) {
-  const std::int32_t* line = row.map.row(row.r);
-  while (c <= row.columns.last && line[c] != row.polygon) ++c;
+  while (c <= row.columns.last && !row.responds(c)) ++c;
   first = c;
-  while (c <= row.columns.last && line[c] == row.polygon) ++c;
+  while (c <= row.columns.last && row.responds(c)) ++c;
   return c;
 }
 
@@ -331,14 +351,20 @@ RowResponder rowResponder(int laneWidth) {
   }
 }
 
-// The responses of `polygon` over `rows` and `columns`, row after row.
-void respondRows(const TensorBand& products, const PolygonIndexMap& map, std::int32_t polygon,
-                 const DetectorKernels& k, int inclusionSize, Span rows, Span columns,
-                 RowResponder respond, DoubleMap& response) {
+// The responses of the polygons of `respondTo` over `rows` and `columns`, row after row.
+void respondRows(const TensorBand& products, const PolygonIndexMap& map,
+                 const std::vector<std::uint8_t>& respondTo, const DetectorKernels& k,
+                 int inclusionSize, Span rows, Span columns, RowResponder respond,
+                 DoubleMap& response) {
   InclusionScratch scratch;
+  const int hi = halfWidth(inclusionSize);
+  startColumnRuns(widened(columns, hi), rows.first - hi, scratch);
   for (int r = rows.first; r <= rows.last; ++r) {
-    inclusionRow(map, polygon, r, inclusionSize, columns, scratch);
-    respond({products, map, polygon, k, scratch.holds.data(), columns, r, response});
+    inclusionRow(map, respondTo, r, inclusionSize, columns, scratch);
+    for (int c = columns.first; c <= columns.last; ++c) {
+      if (scratch.states[taps(c - columns.first)] == kOutsideWindow) response(r, c) = kOutside;
+    }
+    respond({products, k, scratch.states.data(), columns, r, response});
   }
 }
 
@@ -347,6 +373,19 @@ struct PolygonBox {
   Span rows{std::numeric_limits<int>::max(), -1};
   Span columns{std::numeric_limits<int>::max(), -1};
 };
+
+// A flag per index of the map (and up to `polygon`), set for `polygon` only.
+std::vector<std::uint8_t> onlyPolygon(const PolygonIndexMap& map, std::int32_t polygon) {
+  std::vector<std::uint8_t> flags(taps(polygon) + 1, 0);
+  for (int r = 0; r < map.rows(); ++r) {
+    const std::int32_t* line = map.row(r);
+    for (int c = 0; c < map.columns(); ++c) {
+      if (taps(line[c]) >= flags.size() && line[c] >= 0) flags.resize(taps(line[c]) + 1, 0);
+    }
+  }
+  flags[taps(polygon)] = 1;
+  return flags;
+}
 
 // The end of the run of equal indices that starts at column c of `line` (`columns` long).
 int runEnd(const std::int32_t* line, int c, int columns) {
@@ -382,39 +421,65 @@ std::vector<PolygonBox> boxesAndOutside(const PolygonIndexMap& map,
   return boxes;
 }
 
-// What every polygon's responses read, fixed for the run.
-struct PolygonResponses {
+// What the responses of every band read, fixed for the run.
+struct BandResponses {
   const GreyImage& image;
   const PolygonIndexMap& map;
   const std::vector<std::uint8_t>& unlocked;
+  const std::vector<PolygonBox>& boxes;
   const DetectorKernels& k;
   const FilterTaps& filters;
   int inclusionSize;
   ResponseArea area;
   RowResponder respond;
   TensorFiller fill;
+
+  // Band b's rows of the area: kBandRows rows, the last band fewer.
+  [[nodiscard]] Span bandRows(int b) const {
+    return {area.top + b * kBandRows, std::min(area.top + (b + 1) * kBandRows - 1, area.bottom)};
+  }
+  // The area's columns of the unlocked polygons whose boxes meet `rows`, empty when none.
+  [[nodiscard]] Span bandColumns(Span rows) const {
+    Span columns{std::numeric_limits<int>::max(), -1};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      if (unlocked[i] == 0 || intersection(boxes[i].rows, rows).empty()) continue;
+      columns.first = std::min(columns.first, boxes[i].columns.first);
+      columns.last = std::max(columns.last, boxes[i].columns.last);
+    }
+    return intersection(columns, {area.left, area.right});
+  }
 };
 
-// The responses of one polygon, band by band over its bounding box, each band's tensor products
-// computed with their halo.
-void respondPolygon(const PolygonResponses& in, std::int32_t polygon, const PolygonBox& box,
-                    DoubleMap& response) {
-  const Span rows = intersection(box.rows, {in.area.top, in.area.bottom});
-  const Span columns = intersection(box.columns, {in.area.left, in.area.right});
-  if (rows.empty() || columns.empty()) return;
-  const int bands = (rows.count() + kBandRows - 1) / kBandRows;
-  parallelGroups(bands, [&](int firstBand, int lastBand) {
+// The responses of every unlocked polygon over the bands `bands`: each band's derivatives and
+// tensor products computed once, with their halo, for all the polygons it meets.
+void respondBands(const BandResponses& in, const std::vector<int>& bands, DoubleMap& response) {
+  parallelGroups(static_cast<int>(bands.size()), [&](int firstBand, int lastBand) {
     const TensorInputs tensorInputs{in.image, in.map, in.unlocked, in.k, in.filters, in.area};
     TensorBand products;
     DerivativeScratch scratch;
     for (int b = firstBand; b <= lastBand; ++b) {
-      const Span band{rows.first + b * kBandRows,
-                      std::min(rows.first + (b + 1) * kBandRows - 1, rows.last)};
-      in.fill(tensorInputs, band, columns, products, scratch);
-      respondRows(products, in.map, polygon, in.k, in.inclusionSize, band, columns, in.respond,
+      const Span rows = in.bandRows(bands[taps(b)]);
+      const Span columns = in.bandColumns(rows);
+      if (columns.empty()) continue;
+      in.fill(tensorInputs, rows, columns, products, scratch);
+      respondRows(products, in.map, in.unlocked, in.k, in.inclusionSize, rows, columns, in.respond,
                   response);
     }
   });
+}
+
+// The bands that meet `rows` and are not done yet, marked done.
+std::vector<int> bandsToDo(Span rows, const ResponseArea& area, std::vector<std::uint8_t>& done) {
+  std::vector<int> bands;
+  const Span inArea = intersection(rows, {area.top, area.bottom});
+  if (inArea.empty()) return bands;
+  for (int b = (inArea.first - area.top) / kBandRows; b <= (inArea.last - area.top) / kBandRows;
+       ++b) {
+    if (done[taps(b)] != 0) continue;
+    done[taps(b)] = 1;
+    bands.push_back(b);
+  }
+  return bands;
 }
 
 }  // namespace
@@ -432,23 +497,27 @@ bool respondPolygons(const ResponseInputs& in, DoubleMap& response, RunControl& 
   const std::vector<PolygonBox> boxes = boxesAndOutside(in.map, unlocked, in.area, response);
   const int laneWidth = widestLaneWidth();
   const FilterTaps filters(in.k);
-  const PolygonResponses inputs{in.image,
-                                in.map,
-                                unlocked,
-                                in.k,
-                                filters,
-                                in.inclusionSize,
-                                in.area,
-                                rowResponder(laneWidth),
-                                tensorFiller(laneWidth)};
+  const BandResponses inputs{in.image,
+                             in.map,
+                             unlocked,
+                             boxes,
+                             in.k,
+                             filters,
+                             in.inclusionSize,
+                             in.area,
+                             rowResponder(laneWidth),
+                             tensorFiller(laneWidth)};
+  std::vector<std::uint8_t> done(taps((in.area.bottom - in.area.top + kBandRows) / kBandRows), 0);
   const std::size_t count = in.polygons.size();
   const int total = static_cast<int>(count);
+  // A step per unlocked polygon, after which the bands of its box are done, with every other
+  // polygon they meet.
   for (std::size_t i = 0; i < count; ++i) {
     if (in.polygons[i].locked) continue;
     control.step(static_cast<int>(i), total,
                  "Polygone " + std::to_string(i + 1) + "/" + std::to_string(total));
     if (control.cancelled()) return false;
-    respondPolygon(inputs, static_cast<std::int32_t>(i), boxes[i], response);
+    respondBands(inputs, bandsToDo(boxes[i].rows, in.area, done), response);
   }
   return true;
 }
@@ -513,8 +582,8 @@ void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonInd
       products.set(r, c, derivatives.ix(r, c), derivatives.iy(r, c));
     }
   }
-  respondRows(products, map, polygon, kernels, inclusionSize, {area.top, area.bottom},
-              {area.left, area.right}, rowResponder(laneWidth), response);
+  respondRows(products, map, onlyPolygon(map, polygon), kernels, inclusionSize,
+              {area.top, area.bottom}, {area.left, area.right}, rowResponder(laneWidth), response);
 }
 
 void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonIndexMap& map,

@@ -154,6 +154,13 @@ struct InclusionScratch {
   std::vector<std::uint8_t> states;  // PixelState per column
 };
 
+// The end of the run of equal indices that starts at column c of `line` (`columns` long).
+int runEnd(const std::int32_t* line, int c, int columns) {
+  const std::int32_t index = line[c];
+  while (c < columns && line[c] == index) ++c;
+  return c;
+}
+
 // Whether each window of `width` columns of the map's row `row` within `wide` holds one index
 // only (`wide.count() - width + 1` flags, one per first column), from the row's runs.
 void uniformWindows(const PolygonIndexMap& map, int row, Span wide, int width,
@@ -161,8 +168,7 @@ void uniformWindows(const PolygonIndexMap& map, int row, Span wide, int width,
   uniform.assign(taps(wide.count() - width + 1), 0);
   const std::int32_t* line = map.row(row) + wide.first;
   for (int first = 0, end = 0; first < wide.count(); first = end) {
-    end = first + 1;
-    while (end < wide.count() && line[end] == line[first]) ++end;
+    end = runEnd(line, first, wide.count());
     if (end - first >= width) {
       std::fill(uniform.begin() + first, uniform.begin() + (end - width + 1), std::uint8_t{1});
     }
@@ -203,16 +209,20 @@ void inclusionRow(const PolygonIndexMap& map, const std::vector<std::uint8_t>& r
   uniformWindows(map, r - hi, wide, 2 * hi + 1, scratch.top);
   uniformWindows(map, r + hi, wide, 2 * hi + 1, scratch.bottom);
   scratch.states.resize(taps(columns.count()));
+  std::uint8_t* states = scratch.states.data();
   for (int j = 0; j < columns.count(); ++j) {
-    const std::size_t left = taps(j);
-    const std::size_t right = taps(j + 2 * hi);
+    const int left = j;
+    const int right = j + 2 * hi;
     const std::int32_t y = centre[j];
-    const bool holds = runs[left] >= size && runs[right] >= size && scratch.top[left] != 0 &&
-                       scratch.bottom[left] != 0 && top[left] == y && top[right] == y &&
-                       bottom[left] == y;
-    scratch.states[left] = !inUnlockedPolygon(respondTo, y) ? kLeave
-                           : holds                          ? kRespond
-                                                            : kOutsideWindow;
+    const bool holds = (runs[left] >= size) & (runs[right] >= size) &
+                       (scratch.top[taps(left)] != 0) & (scratch.bottom[taps(left)] != 0) &
+                       (top[left] == y) & (top[right] == y) & (bottom[left] == y);
+    states[j] = holds ? kRespond : kOutsideWindow;
+  }
+  // Whether the polygon responds, once per run of equal indices.
+  for (int j = 0, end = 0; j < columns.count(); j = end) {
+    end = runEnd(centre, j, columns.count());
+    if (!inUnlockedPolygon(respondTo, centre[j])) std::fill(states + j, states + end, kLeave);
   }
 }
 
@@ -385,13 +395,6 @@ std::vector<std::uint8_t> onlyPolygon(const PolygonIndexMap& map, std::int32_t p
   }
   flags[taps(polygon)] = 1;
   return flags;
-}
-
-// The end of the run of equal indices that starts at column c of `line` (`columns` long).
-int runEnd(const std::int32_t* line, int c, int columns) {
-  const std::int32_t index = line[c];
-  while (c < columns && line[c] == index) ++c;
-  return c;
 }
 
 // The bounding boxes of the polygons of the map, and -100000 at the pixels of the area in no

@@ -136,8 +136,9 @@ struct ResponseInputs {
 };
 
 // The responses of every unlocked polygon of the area into `response` (kOutside at the pixels
-// of no unlocked polygon), polygon after polygon in the widest lanes; reports a step per
-// polygon and returns false when cancelled.
+// of no unlocked polygon), in bands of rows shared by the polygons they meet, in the widest
+// lanes; reports a step per unlocked polygon, after which the bands of its box are done, and
+// returns false when cancelled.
 [[nodiscard]] bool respondPolygons(const ResponseInputs& in, DoubleMap& response,
                                    RunControl& control);
 

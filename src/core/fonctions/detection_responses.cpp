@@ -60,6 +60,13 @@ struct TensorInputs {
   ResponseArea area;
 };
 
+// The end of the run of equal indices that starts at column c of `line` (`columns` long).
+int runEnd(const std::int32_t* line, int c, int columns) {
+  const std::int32_t index = line[c];
+  while (c < columns && line[c] == index) ++c;
+  return c;
+}
+
 // Ix and Iy of row r over `columns` (scratch.ix, scratch.iy), -100000 outside every unlocked
 // polygon, turned into the band's tensor products.
 template <typename Lanes>
@@ -70,8 +77,11 @@ template <typename Lanes>
   derivativeRow<Lanes>(scratch.grey, in.k, in.filters, scratch.smoothed, r, columns, ix, iy,
                        scratch.vertical);
   const std::int32_t* line = in.map.row(r) + columns.first;
-  for (int j = 0; j < columns.count(); ++j) {
-    if (!inUnlockedPolygon(in.unlocked, line[j])) ix[j] = iy[j] = kOutside;
+  for (int j = 0, end = 0; j < columns.count(); j = end) {
+    end = runEnd(line, j, columns.count());
+    if (inUnlockedPolygon(in.unlocked, line[j])) continue;
+    std::fill(ix + j, ix + end, kOutside);
+    std::fill(iy + j, iy + end, kOutside);
   }
   double* xx = band.xx.at(r, columns.first);
   double* xy = band.xy.at(r, columns.first);
@@ -153,13 +163,6 @@ struct InclusionScratch {
   std::vector<std::uint8_t> bottom;
   std::vector<std::uint8_t> states;  // PixelState per column
 };
-
-// The end of the run of equal indices that starts at column c of `line` (`columns` long).
-int runEnd(const std::int32_t* line, int c, int columns) {
-  const std::int32_t index = line[c];
-  while (c < columns && line[c] == index) ++c;
-  return c;
-}
 
 // Whether each window of `width` columns of the map's row `row` within `wide` holds one index
 // only (`wide.count() - width + 1` flags, one per first column), from the row's runs.

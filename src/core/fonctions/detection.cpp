@@ -1,6 +1,8 @@
 #include "core/fonctions/detection.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <queue>

@@ -1,6 +1,8 @@
 #include "core/fonctions/detection.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <queue>
@@ -10,6 +12,7 @@
 
 #include "core/fonctions/detection_detail.h"
 #include "core/fonctions/sampling.h"
+#include "core/lanes.h"
 
 namespace plk {
 
@@ -25,30 +28,64 @@ void normaliseSum(std::vector<double>& values, double sum) {
   for (double& value : values) value /= sum;
 }
 
+// out[j] = the maximum of first[t * stride + j] over t = 0 .. tapCount - 1 for j = 0 .. count - 1,
+// four vectors of columns at a time in registers, then single vectors, then single columns.
+template <typename Lanes>
+[[gnu::always_inline]] inline void maxColumns(const double* first, std::ptrdiff_t stride,
+                                              int tapCount, int count, double* out) {
+  constexpr int kWidth = sizeof(Lanes) / sizeof(double);
+  constexpr int kVectors = 4;
+  int j = 0;
+  for (; j + kVectors * kWidth <= count; j += kVectors * kWidth) {
+    Lanes best[kVectors];
+#pragma GCC unroll 4
+    for (int v = 0; v < kVectors; ++v) loadLanes(best[v], first + j + v * kWidth);
+    for (int t = 1; t < tapCount; ++t) {
+#pragma GCC unroll 4
+      for (int v = 0; v < kVectors; ++v) {
+        Lanes value;
+        loadLanes(value, first + t * stride + j + v * kWidth);
+        best[v] = best[v] < value ? value : best[v];
+      }
+    }
+    std::memcpy(out + j, best, sizeof best);
+  }
+  for (; j + kWidth <= count; j += kWidth) {
+    Lanes best;
+    loadLanes(best, first + j);
+    for (int t = 1; t < tapCount; ++t) {
+      Lanes value;
+      loadLanes(value, first + t * stride + j);
+      best = best < value ? value : best;
+    }
+    std::memcpy(out + j, &best, sizeof best);
+  }
+  for (; j < count; ++j) {
+    double best = first[j];
+    for (int t = 1; t < tapCount; ++t) best = std::max(best, first[t * stride + j]);
+    out[j] = best;
+  }
+}
+
 // Maxima of the response over the (2h + 1) x (2h + 1) neighbourhoods of the pixels `rows` of
 // the area, as a maximum along the rows followed by one along the columns (exact, like any
 // maximum); `maxima` covers `rows` and the area's columns.
-void neighbourhoodMaxima(const DoubleMap& response, int h, const ResponseArea& area, Span rows,
-                         BandBuffer& alongRows, BandBuffer& maxima) {
+template <typename Lanes>
+[[gnu::always_inline]] inline void neighbourhoodMaxima(const DoubleMap& response, int h,
+                                                       const ResponseArea& area, Span rows,
+                                                       BandBuffer& alongRows, BandBuffer& maxima) {
   const Span columns{area.left, area.right};
   const Span wide = widened(rows, h);
   alongRows.reset(wide, columns);
   for (int r = wide.first; r <= wide.last; ++r) {
-    double* out = alongRows.at(r, columns.first);
-    const double* in = response.at(r, columns.first);
-    std::copy_n(in - h, columns.count(), out);
-    for (int b = -h + 1; b <= h; ++b) {
-      for (int j = 0; j < columns.count(); ++j) out[j] = std::max(out[j], in[j + b]);
-    }
+    maxColumns<Lanes>(response.at(r, columns.first - h), 1, 2 * h + 1, columns.count(),
+                      alongRows.at(r, columns.first));
   }
   maxima.reset(rows, columns);
+  const std::ptrdiff_t stride = columns.count();
   for (int r = rows.first; r <= rows.last; ++r) {
-    double* out = maxima.at(r, columns.first);
-    std::copy_n(alongRows.at(r - h, columns.first), columns.count(), out);
-    for (int a = -h + 1; a <= h; ++a) {
-      const double* in = alongRows.at(r + a, columns.first);
-      for (int j = 0; j < columns.count(); ++j) out[j] = std::max(out[j], in[j]);
-    }
+    maxColumns<Lanes>(alongRows.at(r - h, columns.first), stride, 2 * h + 1, columns.count(),
+                      maxima.at(r, columns.first));
   }
 }
 
@@ -60,21 +97,70 @@ struct Candidate {
   std::int32_t polygon;
 };
 
+// What the candidate scan of every band reads, fixed for the run.
+struct CandidateInputs {
+  const DoubleMap& response;
+  const PolygonIndexMap& map;
+  const std::vector<std::uint8_t>& unlocked;
+  int h;
+  ResponseArea area;
+};
+
 // The local maxima of the rows `rows`, in raster order.
-void bandCandidates(const DoubleMap& response, const PolygonIndexMap& map,
-                    const std::vector<std::uint8_t>& unlocked, int h, const ResponseArea& area,
-                    Span rows, BandBuffer& alongRows, BandBuffer& maxima,
-                    std::vector<Candidate>& candidates) {
-  neighbourhoodMaxima(response, h, area, rows, alongRows, maxima);
+template <typename Lanes>
+[[gnu::always_inline]] inline void bandCandidates(const CandidateInputs& in, Span rows,
+                                                  BandBuffer& alongRows, BandBuffer& maxima,
+                                                  std::vector<Candidate>& candidates) {
+  const ResponseArea& area = in.area;
+  neighbourhoodMaxima<Lanes>(in.response, in.h, area, rows, alongRows, maxima);
   for (int r = rows.first; r <= rows.last; ++r) {
-    const std::int32_t* line = map.row(r);
-    const double* values = response.at(r, 0);
+    const std::int32_t* line = in.map.row(r);
+    const double* values = in.response.at(r, 0);
     const double* best = maxima.at(r, area.left);
     for (int c = area.left; c <= area.right; ++c) {
+      // The rare local maximum first: most pixels stop at this test.
       const double value = values[c];
-      if (!inUnlockedPolygon(unlocked, line[c]) || value == kOutside) continue;
-      if (value >= best[c - area.left]) candidates.push_back({value, r, c, line[c]});
+      if (!(value >= best[c - area.left])) continue;
+      if (value != kOutside && inUnlockedPolygon(in.unlocked, line[c])) {
+        candidates.push_back({value, r, c, line[c]});
+      }
     }
+  }
+}
+
+void bandCandidatesIn2Lanes(const CandidateInputs& in, Span rows, BandBuffer& alongRows,
+                            BandBuffer& maxima, std::vector<Candidate>& candidates) {
+  bandCandidates<Lanes2>(in, rows, alongRows, maxima, candidates);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void bandCandidatesIn4Lanes(const CandidateInputs& in, Span rows,
+                                                    BandBuffer& alongRows, BandBuffer& maxima,
+                                                    std::vector<Candidate>& candidates) {
+  bandCandidates<Lanes4>(in, rows, alongRows, maxima, candidates);
+}
+
+[[gnu::target("avx512f")]] void bandCandidatesIn8Lanes(const CandidateInputs& in, Span rows,
+                                                       BandBuffer& alongRows, BandBuffer& maxima,
+                                                       std::vector<Candidate>& candidates) {
+  bandCandidates<Lanes8>(in, rows, alongRows, maxima, candidates);
+}
+#endif
+
+using CandidateScan = void (*)(const CandidateInputs&, Span, BandBuffer&, BandBuffer&,
+                               std::vector<Candidate>&);
+
+// The scan built for the widest vectors this processor runs.
+CandidateScan widestCandidateScan() {
+  switch (widestLaneWidth()) {
+#if defined(__x86_64__)
+    case 4:
+      return bandCandidatesIn4Lanes;
+    case 8:
+      return bandCandidatesIn8Lanes;
+#endif
+    default:
+      return bandCandidatesIn2Lanes;
   }
 }
 
@@ -169,6 +255,8 @@ std::vector<InterestPointList> selectInterestPoints(const DoubleMap& response,
   std::vector<PointSlots> slots(polygons.size(), PointSlots(std::max(pointCount, 0)));
   if (!area.empty() && pointCount > 0) {
     const std::vector<std::uint8_t> unlocked = unlockedPolygons(polygons);
+    const CandidateInputs inputs{response, map, unlocked, h, area};
+    const CandidateScan scan = widestCandidateScan();
     const int bands = (area.bottom - area.top + kBandRows) / kBandRows;
     std::vector<std::vector<Candidate>> candidates(taps(bands));
     parallelGroups(bands, [&](int firstBand, int lastBand) {
@@ -177,8 +265,7 @@ std::vector<InterestPointList> selectInterestPoints(const DoubleMap& response,
       for (int b = firstBand; b <= lastBand; ++b) {
         const Span rows{area.top + b * kBandRows,
                         std::min(area.top + (b + 1) * kBandRows - 1, area.bottom)};
-        bandCandidates(response, map, unlocked, h, area, rows, alongRows, maxima,
-                       candidates[taps(b)]);
+        scan(inputs, rows, alongRows, maxima, candidates[taps(b)]);
       }
     });
     for (const std::vector<Candidate>& band : candidates) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/fonctions/detection.h"
@@ -73,19 +74,33 @@ inline Span intersection(Span a, Span b) {
 
 inline Span widened(Span span, int margin) { return {span.first - margin, span.last + margin}; }
 
-// Rows `rows` and columns `columns` of a map of doubles. Its storage is kept from band to band;
-// the values are left as they were until written.
+// Rows `rows` and columns `columns` of a map of doubles. Its storage is kept from band to band
+// and never zeroed: every user writes a position before reading it.
 class BandBuffer {
  public:
   void reset(Span rows, Span columns) {
     rows_ = rows;
     columns_ = columns;
     const std::size_t size = taps(rows.count()) * taps(columns.count());
-    if (values_.size() < size) values_.resize(size);
+    if (capacity_ < size) {
+      values_ = std::make_unique_for_overwrite<double[]>(size);
+      capacity_ = size;
+    }
   }
-  void zero() { std::fill(values_.begin(), values_.end(), 0.0); }
-  [[nodiscard]] double* at(int r, int c) { return values_.data() + index(r, c); }
-  [[nodiscard]] const double* at(int r, int c) const { return values_.data() + index(r, c); }
+  // Zeros at every position of the buffer outside `rows` x `columns`.
+  void zeroOutside(Span rows, Span columns) {
+    for (int r = rows_.first; r <= rows_.last; ++r) {
+      double* line = at(r, columns_.first);
+      if (r < rows.first || r > rows.last) {
+        std::fill_n(line, columns_.count(), 0.0);
+        continue;
+      }
+      std::fill(line, line + (columns.first - columns_.first), 0.0);
+      std::fill(line + (columns.last + 1 - columns_.first), line + columns_.count(), 0.0);
+    }
+  }
+  [[nodiscard]] double* at(int r, int c) { return values_.get() + index(r, c); }
+  [[nodiscard]] const double* at(int r, int c) const { return values_.get() + index(r, c); }
 
  private:
   [[nodiscard]] std::size_t index(int r, int c) const {
@@ -93,7 +108,8 @@ class BandBuffer {
   }
   Span rows_;
   Span columns_;
-  std::vector<double> values_;
+  std::unique_ptr<double[]> values_;
+  std::size_t capacity_ = 0;
 };
 
 // Whether each polygon of the list is unlocked.
@@ -125,8 +141,9 @@ struct ResponseInputs {
 };
 
 // The responses of every unlocked polygon of the area into `response` (kOutside at the pixels
-// of no unlocked polygon), polygon after polygon in the widest lanes; reports a step per
-// polygon and returns false when cancelled.
+// of no unlocked polygon), in bands of rows shared by the polygons they meet, in the widest
+// lanes; reports a step per unlocked polygon, after which the bands of its box are done, and
+// returns false when cancelled.
 [[nodiscard]] bool respondPolygons(const ResponseInputs& in, DoubleMap& response,
                                    RunControl& control);
 

@@ -1,5 +1,5 @@
-// The detector's responses: the derivative filters, the structure tensor's window sums in
-// vector lanes, band by band, and the inclusion windows.
+// The detector's responses: the tensor products from the derivative filters and the structure
+// tensor's window sums in vector lanes, band by band, and the inclusion windows.
 
 #include <algorithm>
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/fonctions/detection_detail.h"
+#include "core/fonctions/detection_filters.h"
 #include "core/fonctions/sampling.h"
 #include "core/lanes.h"
 
@@ -16,56 +17,6 @@ namespace plk {
 using namespace detection;
 
 namespace {
-
-// Horizontal smoothing of image row r over `columns`: sum over b = -h .. h of
-// I[r][c + b] * G[N_f - 1 - (b + h)]. The filters run tap by tap over whole rows, so every pixel
-// still sums its taps in the specified order.
-void smoothRow(const GreyImage& image, const DetectorKernels& k, int r, Span columns, double* out) {
-  std::fill(out, out + columns.count(), 0.0);
-  const std::uint8_t* line = image.row(r);
-  for (int b = -k.h; b <= k.h; ++b) {
-    const double weight = k.G[taps(k.size - 1 - (b + k.h))];
-    const std::uint8_t* in = line + columns.first + b;
-    for (int j = 0; j < columns.count(); ++j) out[j] += weight * static_cast<double>(in[j]);
-  }
-}
-
-// The horizontally smoothed rows that Iy reads for the rows `rows`, over `columns`.
-void smoothRows(const GreyImage& image, const DetectorKernels& k, Span rows, Span columns,
-                BandBuffer& smoothed) {
-  const Span needed{rows.first - k.h, rows.last - k.h + k.size - 1};
-  smoothed.reset(needed, columns);
-  for (int r = needed.first; r <= needed.last; ++r) {
-    smoothRow(image, k, r, columns, smoothed.at(r, columns.first));
-  }
-}
-
-// Ix (along the columns) and Iy (along the rows) of row r over `columns`: Ix sums the vertical
-// smoothing sum over a = 0 .. N_f - 1 of I[r - h + a][c] * G[N_f - 1 - a] through D along the
-// row, Iy sums the horizontally smoothed rows through D down the column.
-void derivativeRow(const GreyImage& image, const DetectorKernels& k, const BandBuffer& smoothed,
-                   int r, Span columns, double* ix, double* iy) {
-  const Span wide = widened(columns, k.h);
-  std::vector<double> vertical(taps(wide.count()), 0.0);
-  for (int a = 0; a < k.size; ++a) {
-    const double weight = k.G[taps(k.size - 1 - a)];
-    const std::uint8_t* in = image.row(r - k.h + a) + wide.first;
-    for (int j = 0; j < wide.count(); ++j) vertical[taps(j)] += weight * static_cast<double>(in[j]);
-  }
-  const int count = columns.count();
-  std::fill(ix, ix + count, 0.0);
-  std::fill(iy, iy + count, 0.0);
-  for (int b = -k.h; b <= k.h; ++b) {
-    const double weight = k.D[taps(k.size - 1 - (b + k.h))];
-    const double* in = vertical.data() + (b + k.h);
-    for (int j = 0; j < count; ++j) ix[j] += weight * in[j];
-  }
-  for (int a = 0; a < k.size; ++a) {
-    const double weight = k.D[taps(k.size - 1 - a)];
-    const double* in = smoothed.at(r - k.h + a, columns.first);
-    for (int j = 0; j < count; ++j) iy[j] += weight * in[j];
-  }
-}
 
 // The products Ix^2, Ix Iy and Iy^2 the tensor sums read, over a band of rows and columns.
 struct TensorBand {
@@ -78,10 +29,10 @@ struct TensorBand {
     xy.reset(rows, columns);
     yy.reset(rows, columns);
   }
-  void zero() {
-    xx.zero();
-    xy.zero();
-    yy.zero();
+  void zeroOutside(Span rows, Span columns) {
+    xx.zeroOutside(rows, columns);
+    xy.zeroOutside(rows, columns);
+    yy.zeroOutside(rows, columns);
   }
   void set(int r, int c, double x, double y) {
     *xx.at(r, c) = x * x;
@@ -90,93 +41,208 @@ struct TensorBand {
   }
 };
 
+// The working rows of the derivative filters, kept from band to band.
+struct DerivativeScratch {
+  BandBuffer grey;
+  BandBuffer smoothed;
+  std::vector<double> vertical;
+  std::vector<double> ix;
+  std::vector<double> iy;
+};
+
+// What the tensor products of every band read, fixed for the run.
+struct TensorInputs {
+  const GreyImage& image;
+  const PolygonIndexMap& map;
+  const std::vector<std::uint8_t>& unlocked;
+  const DetectorKernels& k;
+  const FilterTaps& filters;
+  ResponseArea area;
+};
+
+// The end of the run of equal indices that starts at column c of `line` (`columns` long).
+int runEnd(const std::int32_t* line, int c, int columns) {
+  const std::int32_t index = line[c];
+  while (c < columns && line[c] == index) ++c;
+  return c;
+}
+
+// Ix and Iy of row r over `columns` (scratch.ix, scratch.iy), -100000 outside every unlocked
+// polygon, turned into the band's tensor products.
+template <typename Lanes>
+[[gnu::always_inline]] inline void fillTensorRow(const TensorInputs& in, int r, Span columns,
+                                                 TensorBand& band, DerivativeScratch& scratch) {
+  double* ix = scratch.ix.data();
+  double* iy = scratch.iy.data();
+  derivativeRow<Lanes>(scratch.grey, in.k, in.filters, scratch.smoothed, r, columns, ix, iy,
+                       scratch.vertical);
+  const std::int32_t* line = in.map.row(r) + columns.first;
+  for (int j = 0, end = 0; j < columns.count(); j = end) {
+    end = runEnd(line, j, columns.count());
+    if (inUnlockedPolygon(in.unlocked, line[j])) continue;
+    std::fill(ix + j, ix + end, kOutside);
+    std::fill(iy + j, iy + end, kOutside);
+  }
+  double* xx = band.xx.at(r, columns.first);
+  double* xy = band.xy.at(r, columns.first);
+  double* yy = band.yy.at(r, columns.first);
+  for (int j = 0; j < columns.count(); ++j) {
+    xx[j] = ix[j] * ix[j];
+    xy[j] = ix[j] * iy[j];
+    yy[j] = iy[j] * iy[j];
+  }
+}
+
 // The tensor products of the windows of the response pixels `rows` x `columns`: 0 outside the
 // area, from derivatives of -100000 outside every unlocked polygon.
-void fillTensorBand(const GreyImage& image, const PolygonIndexMap& map,
-                    const std::vector<std::uint8_t>& unlocked, const DetectorKernels& k,
-                    const ResponseArea& area, Span rows, Span columns, TensorBand& band,
-                    BandBuffer& smoothed) {
+template <typename Lanes>
+[[gnu::always_inline]] inline void fillTensorBand(const TensorInputs& in, Span rows, Span columns,
+                                                  TensorBand& band, DerivativeScratch& scratch) {
+  const DetectorKernels& k = in.k;
   const Span bandRows = widened(rows, k.h);
   const Span bandColumns = widened(columns, k.h);
   band.reset(bandRows, bandColumns);
-  const Span derivativeRows = intersection(bandRows, {area.top, area.bottom});
-  const Span derivativeColumns = intersection(bandColumns, {area.left, area.right});
-  if (derivativeRows.count() < bandRows.count() ||
-      derivativeColumns.count() < bandColumns.count()) {
-    band.zero();
-  }
-  smoothRows(image, k, derivativeRows, derivativeColumns, smoothed);
-  std::vector<double> ix(taps(derivativeColumns.count()));
-  std::vector<double> iy(taps(derivativeColumns.count()));
+  const Span derivativeRows = intersection(bandRows, {in.area.top, in.area.bottom});
+  const Span derivativeColumns = intersection(bandColumns, {in.area.left, in.area.right});
+  band.zeroOutside(derivativeRows, derivativeColumns);
+  greyRows(in.image, k, derivativeRows, derivativeColumns, scratch.grey);
+  smoothRows<Lanes>(scratch.grey, k, in.filters, derivativeRows, derivativeColumns,
+                    scratch.smoothed);
+  scratch.ix.resize(taps(derivativeColumns.count()));
+  scratch.iy.resize(taps(derivativeColumns.count()));
   for (int r = derivativeRows.first; r <= derivativeRows.last; ++r) {
-    derivativeRow(image, k, smoothed, r, derivativeColumns, ix.data(), iy.data());
-    const std::int32_t* line = map.row(r);
-    for (int c = derivativeColumns.first; c <= derivativeColumns.last; ++c) {
-      const std::size_t j = taps(c - derivativeColumns.first);
-      if (inUnlockedPolygon(unlocked, line[c])) {
-        band.set(r, c, ix[j], iy[j]);
-      } else {
-        band.set(r, c, kOutside, kOutside);
-      }
+    fillTensorRow<Lanes>(in, r, derivativeColumns, band, scratch);
+  }
+}
+
+void fillTensorBandIn2Lanes(const TensorInputs& in, Span rows, Span columns, TensorBand& band,
+                            DerivativeScratch& scratch) {
+  fillTensorBand<Lanes2>(in, rows, columns, band, scratch);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void fillTensorBandIn4Lanes(const TensorInputs& in, Span rows, Span columns,
+                                                    TensorBand& band, DerivativeScratch& scratch) {
+  fillTensorBand<Lanes4>(in, rows, columns, band, scratch);
+}
+
+[[gnu::target("avx512f")]] void fillTensorBandIn8Lanes(const TensorInputs& in, Span rows,
+                                                       Span columns, TensorBand& band,
+                                                       DerivativeScratch& scratch) {
+  fillTensorBand<Lanes8>(in, rows, columns, band, scratch);
+}
+#endif
+
+using TensorFiller = void (*)(const TensorInputs&, Span, Span, TensorBand&, DerivativeScratch&);
+
+// The filler built for the widest vectors of `laneWidth` doubles.
+TensorFiller tensorFiller(int laneWidth) {
+  switch (laneWidth) {
+#if defined(__x86_64__)
+    case 4:
+      return fillTensorBandIn4Lanes;
+    case 8:
+      return fillTensorBandIn8Lanes;
+#endif
+    default:
+      return fillTensorBandIn2Lanes;
+  }
+}
+
+// What respondRows does with each pixel of a row: nothing (a pixel of no polygon it responds
+// to), -100000 (its inclusion window leaves its polygon), or the window sums.
+enum PixelState : std::uint8_t { kLeave, kOutsideWindow, kRespond };
+
+// The working rows of the inclusion test, kept from row to row.
+struct InclusionScratch {
+  // Per column of the widened row: how many rows down to `runsRow` hold the index of `runsRow`
+  // (counted from the band's first window row on), 32-bit like the map's indices.
+  std::vector<std::int32_t> runs;
+  int runsRow = 0;
+  std::vector<std::uint8_t> top;
+  std::vector<std::uint8_t> bottom;
+  std::vector<std::uint8_t> states;  // PixelState per column
+};
+
+// Whether each window of `width` columns of the map's row `row` within `wide` holds one index
+// only (`wide.count() - width + 1` flags, one per first column), from the row's runs.
+void uniformWindows(const PolygonIndexMap& map, int row, Span wide, int width,
+                    std::vector<std::uint8_t>& uniform) {
+  uniform.assign(taps(wide.count() - width + 1), 0);
+  const std::int32_t* line = map.row(row) + wide.first;
+  for (int first = 0, end = 0; first < wide.count(); first = end) {
+    end = runEnd(line, first, wide.count());
+    if (end - first >= width) {
+      std::fill(uniform.begin() + first, uniform.begin() + (end - width + 1), std::uint8_t{1});
     }
   }
 }
 
-// Whether the border of the N_i window around each pixel (r, c) of `columns` lies in polygon y:
-// its left and right columns over rows r - h_i .. r - h_i + N_i - 1, and its top and bottom rows
-// over c - h_i .. c + h_i. Computed for the whole row at once: which columns are full of y over
-// those rows, and how many pixels of y end at each column of the top and bottom rows.
-void inclusionRow(const PolygonIndexMap& map, std::int32_t y, int r, int size, Span columns,
-                  std::vector<std::uint8_t>& holds) {
+// Starts the column runs of scratch at the map's row `row` over `wide`.
+void startColumnRuns(Span wide, int row, InclusionScratch& scratch) {
+  scratch.runs.assign(taps(wide.count()), 1);
+  scratch.runsRow = row;
+}
+
+// Carries the column runs of scratch down to the map's row `row`, one row at a time.
+void advanceColumnRuns(const PolygonIndexMap& map, Span wide, int row, InclusionScratch& scratch) {
+  std::int32_t* runs = scratch.runs.data();
+  for (; scratch.runsRow < row; ++scratch.runsRow) {
+    const std::int32_t* above = map.row(scratch.runsRow) + wide.first;
+    const std::int32_t* line = map.row(scratch.runsRow + 1) + wide.first;
+    for (int j = 0; j < wide.count(); ++j) runs[j] = line[j] == above[j] ? runs[j] + 1 : 1;
+  }
+}
+
+// The state of each pixel (r, c) of `columns`: kLeave outside the polygons of `respondTo`, else
+// kRespond when the border of its N_i window lies in its polygon y (its left and right columns
+// over rows r - h_i .. r - h_i + N_i - 1, its top and bottom rows over c - h_i .. c + h_i), else
+// kOutsideWindow. Computed for the whole row at once: which columns hold one index over those
+// rows (their runs, started at the band's first window row), which windows of the top and
+// bottom rows hold one index, and whether that index is y.
+void inclusionRow(const PolygonIndexMap& map, const std::vector<std::uint8_t>& respondTo, int r,
+                  int size, Span columns, InclusionScratch& scratch) {
   const int hi = halfWidth(size);
   const Span wide = widened(columns, hi);
-  std::vector<std::uint8_t> fullColumn(taps(wide.count()), 1);
-  for (int a = 0; a < size; ++a) {
-    const std::int32_t* line = map.row(r - hi + a) + wide.first;
-    for (int j = 0; j < wide.count(); ++j) fullColumn[taps(j)] &= line[j] == y ? 1 : 0;
-  }
-  const auto streaks = [&](int row) {
-    std::vector<int> streak(taps(wide.count()));
-    const std::int32_t* line = map.row(row) + wide.first;
-    int run = 0;
-    for (int j = 0; j < wide.count(); ++j) {
-      run = line[j] == y ? run + 1 : 0;
-      streak[taps(j)] = run;
-    }
-    return streak;
-  };
-  const std::vector<int> top = streaks(r - hi);
-  const std::vector<int> bottom = streaks(r + hi);
-  holds.resize(taps(columns.count()));
+  const std::int32_t* top = map.row(r - hi) + wide.first;
+  const std::int32_t* bottom = map.row(r + hi) + wide.first;
+  const std::int32_t* centre = map.row(r) + columns.first;
+  advanceColumnRuns(map, wide, r - hi + size - 1, scratch);
+  const std::int32_t* runs = scratch.runs.data();
+  uniformWindows(map, r - hi, wide, 2 * hi + 1, scratch.top);
+  uniformWindows(map, r + hi, wide, 2 * hi + 1, scratch.bottom);
+  scratch.states.resize(taps(columns.count()));
+  std::uint8_t* states = scratch.states.data();
   for (int j = 0; j < columns.count(); ++j) {
-    const std::size_t right = taps(j + 2 * hi);
-    holds[taps(j)] = fullColumn[taps(j)] != 0 && fullColumn[right] != 0 && top[right] > 2 * hi &&
-                             bottom[right] > 2 * hi
-                         ? 1
-                         : 0;
+    const int left = j;
+    const int right = j + 2 * hi;
+    const std::int32_t y = centre[j];
+    const bool holds = (runs[left] >= size) & (runs[right] >= size) &
+                       (scratch.top[taps(left)] != 0) & (scratch.bottom[taps(left)] != 0) &
+                       (top[left] == y) & (top[right] == y) & (bottom[left] == y);
+    states[j] = holds ? kRespond : kOutsideWindow;
+  }
+  // Whether the polygon responds, once per run of equal indices.
+  for (int j = 0, end = 0; j < columns.count(); j = end) {
+    end = runEnd(centre, j, columns.count());
+    if (!inUnlockedPolygon(respondTo, centre[j])) std::fill(states + j, states + end, kLeave);
   }
 }
 
-// One row of one polygon's responses: its pixels of `columns` in `polygon`.
+// The window sums of one row: its pixels of `columns` in state kRespond.
 struct ResponseRow {
   const TensorBand& products;
-  const PolygonIndexMap& map;
-  std::int32_t polygon;
   const DetectorKernels& k;
-  const std::uint8_t* holds;  // per column of `columns`: the inclusion window lies in the polygon
+  const std::uint8_t* states;  // PixelState per column of `columns`
   Span columns;
   int r;
   DoubleMap& response;
 
-  [[nodiscard]] bool included(int c) const { return holds[c - columns.first] != 0; }
+  [[nodiscard]] bool responds(int c) const { return states[c - columns.first] == kRespond; }
 };
 
 // The W-weighted sums of Ix^2, Ix Iy and Iy^2 over the window of one pixel, taps in row order.
 void respondPixel(const ResponseRow& row, int c) {
-  if (!row.included(c)) {
-    row.response(row.r, c) = kOutside;
-    return;
-  }
   const DetectorKernels& k = row.k;
   double a = 0.0;
   double b = 0.0;
@@ -229,19 +295,17 @@ template <typename Lanes, int Vectors>
   std::memcpy(b, xy, sizeof b);
   std::memcpy(cc, yy, sizeof cc);
   for (int p = 0; p < kPixels; ++p) {
-    row.response(row.r, first + p) =
-        row.included(first + p) ? smallerEigenvalue(a[p], b[p], cc[p]) : kOutside;
+    row.response(row.r, first + p) = smallerEigenvalue(a[p], b[p], cc[p]);
   }
 }
 
-// The end of the run of the row's pixels in its polygon that starts at or after column c
+// The end of the run of the row's pixels in state kRespond that starts at or after column c
 // (columns.last + 1 when none), and its first column in `first`. A plain function: a lambda in
 // a function built for wider vectors would be built for the default processor.
 int nextRun(const ResponseRow& row, int c, int& first) {
-  const std::int32_t* line = row.map.row(row.r);
-  while (c <= row.columns.last && line[c] != row.polygon) ++c;
+  while (c <= row.columns.last && !row.responds(c)) ++c;
   first = c;
-  while (c <= row.columns.last && line[c] == row.polygon) ++c;
+  while (c <= row.columns.last && row.responds(c)) ++c;
   return c;
 }
 
@@ -300,70 +364,128 @@ RowResponder rowResponder(int laneWidth) {
   }
 }
 
-// The responses of `polygon` over `rows` and `columns`, row after row.
-void respondRows(const TensorBand& products, const PolygonIndexMap& map, std::int32_t polygon,
-                 const DetectorKernels& k, int inclusionSize, Span rows, Span columns,
-                 RowResponder respond, DoubleMap& response) {
-  std::vector<std::uint8_t> holds;
+// The responses of the polygons of `respondTo` over `rows` and `columns`, row after row.
+void respondRows(const TensorBand& products, const PolygonIndexMap& map,
+                 const std::vector<std::uint8_t>& respondTo, const DetectorKernels& k,
+                 int inclusionSize, Span rows, Span columns, RowResponder respond,
+                 DoubleMap& response) {
+  InclusionScratch scratch;
+  const int hi = halfWidth(inclusionSize);
+  startColumnRuns(widened(columns, hi), rows.first - hi, scratch);
   for (int r = rows.first; r <= rows.last; ++r) {
-    inclusionRow(map, polygon, r, inclusionSize, columns, holds);
-    respond({products, map, polygon, k, holds.data(), columns, r, response});
+    inclusionRow(map, respondTo, r, inclusionSize, columns, scratch);
+    for (int c = columns.first; c <= columns.last; ++c) {
+      if (scratch.states[taps(c - columns.first)] == kOutsideWindow) response(r, c) = kOutside;
+    }
+    respond({products, k, scratch.states.data(), columns, r, response});
   }
 }
 
-// Bounding rows and columns of every polygon index in the map, empty when absent.
+// Bounding rows and columns of a polygon index in the map, empty when absent.
 struct PolygonBox {
   Span rows{std::numeric_limits<int>::max(), -1};
   Span columns{std::numeric_limits<int>::max(), -1};
 };
 
-std::vector<PolygonBox> polygonBoxes(const PolygonIndexMap& map, std::size_t count) {
-  std::vector<PolygonBox> boxes(count);
+// A flag per index of the map (and up to `polygon`), set for `polygon` only.
+std::vector<std::uint8_t> onlyPolygon(const PolygonIndexMap& map, std::int32_t polygon) {
+  std::vector<std::uint8_t> flags(taps(polygon) + 1, 0);
   for (int r = 0; r < map.rows(); ++r) {
     const std::int32_t* line = map.row(r);
     for (int c = 0; c < map.columns(); ++c) {
-      if (line[c] < 0) continue;
-      PolygonBox& box = boxes[static_cast<std::size_t>(line[c])];
-      box.rows.first = std::min(box.rows.first, r);
-      box.rows.last = r;
-      box.columns.first = std::min(box.columns.first, c);
-      box.columns.last = std::max(box.columns.last, c);
+      if (taps(line[c]) >= flags.size() && line[c] >= 0) flags.resize(taps(line[c]) + 1, 0);
+    }
+  }
+  flags[taps(polygon)] = 1;
+  return flags;
+}
+
+// The bounding boxes of the polygons of the map, and -100000 at the pixels of the area in no
+// unlocked polygon; one pass over the map, a run of equal indices at a time.
+std::vector<PolygonBox> boxesAndOutside(const PolygonIndexMap& map,
+                                        const std::vector<std::uint8_t>& unlocked,
+                                        const ResponseArea& area, DoubleMap& response) {
+  std::vector<PolygonBox> boxes(unlocked.size());
+  for (int r = 0; r < map.rows(); ++r) {
+    const std::int32_t* line = map.row(r);
+    for (int c = 0, end = 0; c < map.columns(); c = end) {
+      end = runEnd(line, c, map.columns());
+      if (line[c] >= 0) {
+        PolygonBox& box = boxes[static_cast<std::size_t>(line[c])];
+        box.rows.first = std::min(box.rows.first, r);
+        box.rows.last = r;
+        box.columns.first = std::min(box.columns.first, c);
+        box.columns.last = std::max(box.columns.last, end - 1);
+      }
+      const Span outside = intersection({c, end - 1}, {area.left, area.right});
+      if (r >= area.top && r <= area.bottom && !outside.empty() &&
+          !inUnlockedPolygon(unlocked, line[c])) {
+        std::fill_n(&response(r, outside.first), outside.count(), kOutside);
+      }
     }
   }
   return boxes;
 }
 
-// What every polygon's responses read, fixed for the run.
-struct PolygonResponses {
+// What the responses of every band read, fixed for the run.
+struct BandResponses {
   const GreyImage& image;
   const PolygonIndexMap& map;
   const std::vector<std::uint8_t>& unlocked;
+  const std::vector<PolygonBox>& boxes;
   const DetectorKernels& k;
+  const FilterTaps& filters;
   int inclusionSize;
   ResponseArea area;
   RowResponder respond;
+  TensorFiller fill;
+
+  // Band b's rows of the area: kBandRows rows, the last band fewer.
+  [[nodiscard]] Span bandRows(int b) const {
+    return {area.top + b * kBandRows, std::min(area.top + (b + 1) * kBandRows - 1, area.bottom)};
+  }
+  // The area's columns of the unlocked polygons whose boxes meet `rows`, empty when none.
+  [[nodiscard]] Span bandColumns(Span rows) const {
+    Span columns{std::numeric_limits<int>::max(), -1};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      if (unlocked[i] == 0 || intersection(boxes[i].rows, rows).empty()) continue;
+      columns.first = std::min(columns.first, boxes[i].columns.first);
+      columns.last = std::max(columns.last, boxes[i].columns.last);
+    }
+    return intersection(columns, {area.left, area.right});
+  }
 };
 
-// The responses of one polygon, band by band over its bounding box, each band's tensor products
-// computed with their halo.
-void respondPolygon(const PolygonResponses& in, std::int32_t polygon, const PolygonBox& box,
-                    DoubleMap& response) {
-  const Span rows = intersection(box.rows, {in.area.top, in.area.bottom});
-  const Span columns = intersection(box.columns, {in.area.left, in.area.right});
-  if (rows.empty() || columns.empty()) return;
-  const int bands = (rows.count() + kBandRows - 1) / kBandRows;
-  parallelGroups(bands, [&](int firstBand, int lastBand) {
+// The responses of every unlocked polygon over the bands `bands`: each band's derivatives and
+// tensor products computed once, with their halo, for all the polygons it meets.
+void respondBands(const BandResponses& in, const std::vector<int>& bands, DoubleMap& response) {
+  parallelGroups(static_cast<int>(bands.size()), [&](int firstBand, int lastBand) {
+    const TensorInputs tensorInputs{in.image, in.map, in.unlocked, in.k, in.filters, in.area};
     TensorBand products;
-    BandBuffer smoothed;
+    DerivativeScratch scratch;
     for (int b = firstBand; b <= lastBand; ++b) {
-      const Span band{rows.first + b * kBandRows,
-                      std::min(rows.first + (b + 1) * kBandRows - 1, rows.last)};
-      fillTensorBand(in.image, in.map, in.unlocked, in.k, in.area, band, columns, products,
-                     smoothed);
-      respondRows(products, in.map, polygon, in.k, in.inclusionSize, band, columns, in.respond,
+      const Span rows = in.bandRows(bands[taps(b)]);
+      const Span columns = in.bandColumns(rows);
+      if (columns.empty()) continue;
+      in.fill(tensorInputs, rows, columns, products, scratch);
+      respondRows(products, in.map, in.unlocked, in.k, in.inclusionSize, rows, columns, in.respond,
                   response);
     }
   });
+}
+
+// The bands that meet `rows` and are not done yet, marked done.
+std::vector<int> bandsToDo(Span rows, const ResponseArea& area, std::vector<std::uint8_t>& done) {
+  std::vector<int> bands;
+  const Span inArea = intersection(rows, {area.top, area.bottom});
+  if (inArea.empty()) return bands;
+  for (int b = (inArea.first - area.top) / kBandRows; b <= (inArea.last - area.top) / kBandRows;
+       ++b) {
+    if (done[taps(b)] != 0) continue;
+    done[taps(b)] = 1;
+    bands.push_back(b);
+  }
+  return bands;
 }
 
 }  // namespace
@@ -378,23 +500,30 @@ std::vector<std::uint8_t> unlockedPolygons(const PolygonList& polygons) {
 
 bool respondPolygons(const ResponseInputs& in, DoubleMap& response, RunControl& control) {
   const std::vector<std::uint8_t> unlocked = unlockedPolygons(in.polygons);
-  for (int r = in.area.top; r <= in.area.bottom; ++r) {
-    const std::int32_t* line = in.map.row(r);
-    for (int c = in.area.left; c <= in.area.right; ++c) {
-      if (!inUnlockedPolygon(unlocked, line[c])) response(r, c) = kOutside;
-    }
-  }
-  const PolygonResponses inputs{
-      in.image, in.map, unlocked, in.k, in.inclusionSize, in.area, rowResponder(widestLaneWidth())};
+  const std::vector<PolygonBox> boxes = boxesAndOutside(in.map, unlocked, in.area, response);
+  const int laneWidth = widestLaneWidth();
+  const FilterTaps filters(in.k);
+  const BandResponses inputs{in.image,
+                             in.map,
+                             unlocked,
+                             boxes,
+                             in.k,
+                             filters,
+                             in.inclusionSize,
+                             in.area,
+                             rowResponder(laneWidth),
+                             tensorFiller(laneWidth)};
+  std::vector<std::uint8_t> done(taps((in.area.bottom - in.area.top + kBandRows) / kBandRows), 0);
   const std::size_t count = in.polygons.size();
   const int total = static_cast<int>(count);
-  const std::vector<PolygonBox> boxes = polygonBoxes(in.map, count);
+  // A step per unlocked polygon, after which the bands of its box are done, with every other
+  // polygon they meet.
   for (std::size_t i = 0; i < count; ++i) {
     if (in.polygons[i].locked) continue;
     control.step(static_cast<int>(i), total,
                  "Polygone " + std::to_string(i + 1) + "/" + std::to_string(total));
     if (control.cancelled()) return false;
-    respondPolygon(inputs, static_cast<std::int32_t>(i), boxes[i], response);
+    respondBands(inputs, bandsToDo(boxes[i].rows, in.area, done), response);
   }
   return true;
 }
@@ -421,13 +550,17 @@ DerivativeMaps computeDerivatives(const GreyImage& image, const std::vector<std:
   if (area.empty()) return d;
   const Span rows{area.top, area.bottom};
   const Span columns{area.left, area.right};
+  const FilterTaps filters(k);
+  BandBuffer grey;
+  greyRows(image, k, rows, columns, grey);
   BandBuffer smoothed;
-  smoothRows(image, k, rows, columns, smoothed);
+  smoothRows<Lanes2>(grey, k, filters, rows, columns, smoothed);
   parallelFor(taps(rows.count()), [&](std::size_t i) {
     const int r = rows.first + static_cast<int>(i);
     double* ix = &d.ix(r, columns.first);
     double* iy = &d.iy(r, columns.first);
-    derivativeRow(image, k, smoothed, r, columns, ix, iy);
+    std::vector<double> vertical;
+    derivativeRow<Lanes2>(grey, k, filters, smoothed, r, columns, ix, iy, vertical);
     for (int c = columns.first; c <= columns.last; ++c) {
       if (unlocked[d.ix.index(r, c)] == 0) d.ix(r, c) = d.iy(r, c) = kOutside;
     }
@@ -455,8 +588,8 @@ void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonInd
       products.set(r, c, derivatives.ix(r, c), derivatives.iy(r, c));
     }
   }
-  respondRows(products, map, polygon, kernels, inclusionSize, {area.top, area.bottom},
-              {area.left, area.right}, rowResponder(laneWidth), response);
+  respondRows(products, map, onlyPolygon(map, polygon), kernels, inclusionSize,
+              {area.top, area.bottom}, {area.left, area.right}, rowResponder(laneWidth), response);
 }
 
 void computePolygonResponses(const DerivativeMaps& derivatives, const PolygonIndexMap& map,

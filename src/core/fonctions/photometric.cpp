@@ -38,33 +38,39 @@ PhotometricEstimate estimatePhotometricPlane(const PhotometricInput& input) {
   }
   const InsetMap leftInset(leftShape, input.left->height(), input.left->width());
   const InsetMap rightInset(*input.rightShape, input.right->height(), input.right->width());
-  const std::vector<PixelPosition> inner =
-      leftInset.pixelsInside(kInset, input.left->height(), input.left->width());
-  if (static_cast<int>(inner.size()) < kMinPixels) {
-    estimate.quality.pixelsUsed = static_cast<int>(inner.size());
-    return estimate;
-  }
   const Frame frame = frameOf(leftShape);
+  // The inner pixels serve the start only: the list goes before the levels' own lists come.
+  std::size_t innerCount = 0;
+  DisparityPlane start;
+  {
+    const std::vector<PixelPosition> inner =
+        leftInset.pixelsInside(kInset, input.left->height(), input.left->width());
+    innerCount = inner.size();
+    if (static_cast<int>(innerCount) < kMinPixels) {
+      estimate.quality.pixelsUsed = static_cast<int>(innerCount);
+      return estimate;
+    }
+    start = startingPlane(input, inner, frame, estimate.start);
+  }
   std::vector<Point2> centred;
   for (const Point2& corner : leftShape.corners) {
     centred.push_back(
         {(corner.v - frame.centreV) / frame.scale, (corner.u - frame.centreU) / frame.scale});
   }
-  const DisparityPlane start = startingPlane(input, inner, frame, estimate.start);
   Parameters p = parametersOf(start, frame, 1.0, 0.0);
 
   int coarsest = 0;
   while (coarsest + 1 < kLevels &&
-         static_cast<double>(inner.size()) / std::pow(4.0, coarsest + 1) >= kMinCoarsePixels) {
+         static_cast<double>(innerCount) / std::pow(4.0, coarsest + 1) >= kMinCoarsePixels) {
     ++coarsest;
   }
   bool greyMatched = false;
   Pass last;
   Descent descent;
   for (int level = coarsest; level >= 0; --level) {
-    const LevelFit fit(input.pyramids->right[static_cast<std::size_t>(level)], rightInset, level,
-                       levelPixelsInBox(input.pyramids->left[static_cast<std::size_t>(level)],
-                                        leftInset, leftShape, level, frame));
+    const PyramidImage& left = input.pyramids->left[static_cast<std::size_t>(level)];
+    const LevelFit fit(left, input.pyramids->right[static_cast<std::size_t>(level)], rightInset,
+                       level, levelPixelsInBox(left, leftInset, leftShape, level, frame));
     if (!greyMatched) {
       fit.matchGreyLevels(p);
       greyMatched = true;

@@ -29,6 +29,8 @@ using Matrix6 = std::array<double, 36>;
 bool solveSymmetric(Matrix6 a, Vector6& b, int n);
 
 [[nodiscard]] double median(std::vector<double> values);
+// The same, reordering `values` instead of copying them.
+[[nodiscard]] double medianReordering(std::vector<double>& values);
 
 // Every k-th pixel, so that at most `limit` remain.
 [[nodiscard]] std::vector<PixelPosition> spreadSample(std::span<const PixelPosition> pixels,
@@ -81,13 +83,14 @@ using Parameters = Vector6;
                                            std::span<const PixelPosition> pixels,
                                            const Frame& frame, PhotometricStart& start);
 
-// One left pixel of a level: its centred coordinates, full-resolution position and grey level.
+// One left pixel of a level: its centred coordinates and full-resolution position. Floats hold
+// the position exactly (pixel centres, below 2^24), and the grey level is read from the level
+// when needed: a polygon can cover millions of pixels.
 struct LevelPixel {
   double centredU = 0.0;
   double centredV = 0.0;
-  double u = 0.0;
-  double v = 0.0;
-  double grey = 0.0;
+  float u = 0.0F;
+  float v = 0.0F;
 };
 
 // What one pass over a level's pixels gives at given parameters.
@@ -107,15 +110,21 @@ struct Pass {
 // The fit of one polygon at one level of the pyramid.
 class LevelFit {
  public:
-  LevelFit(const PyramidImage& right, const InsetMap& rightInset, int level,
-           std::vector<LevelPixel> pixels)
-      : right_(right),
+  LevelFit(const PyramidImage& left, const PyramidImage& right, const InsetMap& rightInset,
+           int level, std::vector<LevelPixel> pixels)
+      : left_(left),
+        right_(right),
         rightInset_(rightInset),
         scale_(static_cast<double>(1 << level)),
         half_((scale_ - 1.0) / 2.0),
         inset_(kInset + half_),
         pixels_(std::move(pixels)) {}
 
+  // The grey level of the left pixel in this level's left image.
+  [[nodiscard]] double leftGrey(const LevelPixel& pixel) const {
+    return left_.at(static_cast<int>((pixel.u - half_) / scale_),
+                    static_cast<int>((pixel.v - half_) / scale_));
+  }
   // Where the left pixel is seen in this level's right image, if it is used there.
   bool rightPosition(const LevelPixel& pixel, const Parameters& p, double& u, double& v) const;
   // The differences right - left after the photometric correction, at p.
@@ -128,6 +137,7 @@ class LevelFit {
                           const Pass* reference = nullptr, bool withSpread = false) const;
 
  private:
+  const PyramidImage& left_;
   const PyramidImage& right_;
   const InsetMap& rightInset_;
   double scale_;
@@ -152,7 +162,7 @@ Descent descend(const LevelFit& fit, Parameters& p, double tolerance, double tuk
                                                        const Frame& frame);
 
 // The robust scale of the residuals (median absolute deviation), and Tukey's threshold from it.
-[[nodiscard]] double tukeyThresholdOf(const std::vector<double>& residuals);
+[[nodiscard]] double tukeyThresholdOf(std::vector<double> residuals);
 
 // Largest difference between the displacement lengths of the plane and of a homography.
 [[nodiscard]] double largestDisagreement(const DisparityPlane& plane, const Homography& h,

@@ -108,12 +108,13 @@ bool LevelFit::rightPosition(const LevelPixel& pixel, const Parameters& p, doubl
 
 std::vector<double> LevelFit::residuals(const Parameters& p) const {
   std::vector<double> result;
+  result.reserve(pixels_.size());
   GradientSample sample;
   for (const LevelPixel& pixel : pixels_) {
     double u = 0.0;
     double v = 0.0;
     if (!rightPosition(pixel, p, u, v) || !sampleWithSlopes(right_, u, v, sample)) continue;
-    result.push_back(p[4] * sample.value + p[5] - pixel.grey);
+    result.push_back(p[4] * sample.value + p[5] - leftGrey(pixel));
   }
   return result;
 }
@@ -125,7 +126,7 @@ void LevelFit::matchGreyLevels(Parameters& p) const {
     double u = 0.0;
     double v = 0.0;
     if (!rightPosition(pixel, p, u, v) || !sampleWithSlopes(right_, u, v, sample)) continue;
-    sums.add(sample.value, pixel.grey);
+    sums.add(sample.value, leftGrey(pixel));
   }
   if (sums.n < 2.0) return;
   const double varianceRight = sums.xx - sums.x * sums.x / sums.n;
@@ -144,7 +145,7 @@ Pass LevelFit::pass(const Parameters& p, double tukeyThreshold, const Pass* refe
     double u = 0.0;
     double v = 0.0;
     if (!rightPosition(pixel, p, u, v) || !sampleWithSlopes(right_, u, v, sample)) continue;
-    const double r = p[4] * sample.value + p[5] - pixel.grey;
+    const double r = p[4] * sample.value + p[5] - leftGrey(pixel);
     const double alongV = -p[4] * sample.alongV / scale_;
     const Vector6 j{alongV,
                     alongV * pixel.centredU,
@@ -171,7 +172,7 @@ Pass LevelFit::pass(const Parameters& p, double tukeyThreshold, const Pass* refe
       if (!withSpread) continue;
       for (int b = a; b < 6; ++b) result.spread[a * 6 + b] += wr2 * j[a] * j[b];
     }
-    result.sums.add(pixel.grey, sample.value);
+    result.sums.add(leftGrey(pixel), sample.value);
     ++result.used;
   }
   for (int a = 0; a < 6; ++a) {
@@ -233,35 +234,34 @@ std::vector<LevelPixel> levelPixelsInBox(const PyramidImage& left, const InsetMa
       std::max(0, static_cast<int>(std::floor((shape.box.minV - half) / scale)));
   const int lastColumn =
       std::min(left.columns() - 1, static_cast<int>(std::ceil((shape.box.maxV - half) / scale)));
-  // Calls take(r, c, u, v) for the pixels far enough inside the outline.
+  // Calls take(u, v) for the pixels far enough inside the outline.
   const auto forEachPixel = [&](auto take) {
     for (int r = firstRow; r <= lastRow; ++r) {
       const double u = scale * r + half;
       for (int c = firstColumn; c <= lastColumn; ++c) {
         const double v = scale * c + half;
-        if (!(leftInset.depth(u, v) < kInset + half)) take(r, c, u, v);
+        if (!(leftInset.depth(u, v) < kInset + half)) take(u, v);
       }
     }
   };
   // Counted first, so that the list is allocated once at its size: grown by doubling, a
   // polygon of millions of pixels would briefly hold its list twice and a half over.
   std::size_t count = 0;
-  forEachPixel([&](int, int, double, double) { ++count; });
+  forEachPixel([&](double, double) { ++count; });
   std::vector<LevelPixel> pixels;
   pixels.reserve(count);
-  forEachPixel([&](int r, int c, double u, double v) {
-    pixels.push_back({(u - frame.centreU) / frame.scale, (v - frame.centreV) / frame.scale, u, v,
-                      left.at(r, c)});
+  forEachPixel([&](double u, double v) {
+    pixels.push_back({(u - frame.centreU) / frame.scale, (v - frame.centreV) / frame.scale,
+                      static_cast<float>(u), static_cast<float>(v)});
   });
   return pixels;
 }
 
-double tukeyThresholdOf(const std::vector<double>& residuals) {
-  std::vector<double> magnitudes;
-  magnitudes.reserve(residuals.size());
-  const double centre = median(residuals);
-  for (const double r : residuals) magnitudes.push_back(std::fabs(r - centre));
-  return kTukey * std::max(kMinGreyScale, 1.4826 * median(magnitudes));
+double tukeyThresholdOf(std::vector<double> residuals) {
+  // Both medians are taken in the one list: a median does not depend on the order of the values.
+  const double centre = medianReordering(residuals);
+  for (double& r : residuals) r = std::fabs(r - centre);
+  return kTukey * std::max(kMinGreyScale, 1.4826 * medianReordering(residuals));
 }
 
 }  // namespace plk::photometric_detail

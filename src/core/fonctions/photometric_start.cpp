@@ -85,12 +85,14 @@ std::optional<DisparityPlane> planeFromMatches(const InterestPointList& matches,
 
 }  // namespace
 
-double median(std::vector<double> values) {
+double medianReordering(std::vector<double>& values) {
   if (values.empty()) return 0.0;
   const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
   std::nth_element(values.begin(), middle, values.end());
   return *middle;
 }
+
+double median(std::vector<double> values) { return medianReordering(values); }
 
 Frame frameOf(const PolygonShape& shape) {
   const BoundingBox& box = shape.box;

@@ -14,6 +14,15 @@
 
 namespace plk::detection {
 
+// The working rows of the derivative filters, kept from band to band.
+struct DerivativeScratch {
+  BandBuffer grey;
+  BandBuffer smoothed;
+  std::vector<double> vertical;
+  std::vector<double> ix;
+  std::vector<double> iy;
+};
+
 // The rows the filters read for the rows `rows`: r - h .. r - h + N_f - 1 around each.
 inline Span filterRows(const DetectorKernels& k, Span rows) {
   return {rows.first - k.h, rows.last - k.h + k.size - 1};

@@ -41,15 +41,6 @@ struct TensorBand {
   }
 };
 
-// The working rows of the derivative filters, kept from band to band.
-struct DerivativeScratch {
-  BandBuffer grey;
-  BandBuffer smoothed;
-  std::vector<double> vertical;
-  std::vector<double> ix;
-  std::vector<double> iy;
-};
-
 // What the tensor products of every band read, fixed for the run.
 struct TensorInputs {
   const GreyImage& image;

@@ -1,7 +1,6 @@
 #include "core/fonctions/polygon_sides.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 #include "core/lanes.h"
@@ -14,13 +13,6 @@ using Lanes1 = double __attribute__((vector_size(8)));
 
 // Sides per vector at the widest lanes: the table's length is a multiple of it.
 constexpr std::size_t kPadding = 8;
-
-// A reference out rather than a returned vector, whose passing would depend on the target.
-template <typename Lanes>
-[[gnu::always_inline]] inline void load(Lanes& lanes, const std::vector<double>& values,
-                                        std::size_t at) {
-  std::memcpy(&lanes, values.data() + at, sizeof lanes);
-}
 
 // The boundary test and the ray's crossings of every side, kWidth sides at a time. Each lane
 // evaluates edgeLineValue and the four orientations of segmentsCross with their own operations
@@ -35,13 +27,13 @@ template <typename Lanes>
   Mask crossings = {};
   for (std::size_t e = 0; e < s.au.size(); e += kWidth) {
     Lanes au, av, bu, bv, du, dv, negativeDv;
-    load(au, s.au, e);
-    load(av, s.av, e);
-    load(bu, s.bu, e);
-    load(bv, s.bv, e);
-    load(du, s.du, e);
-    load(dv, s.dv, e);
-    load(negativeDv, s.negativeDv, e);
+    loadLanes(au, s.au.data() + e);
+    loadLanes(av, s.av.data() + e);
+    loadLanes(bu, s.bu.data() + e);
+    loadLanes(bv, s.bv.data() + e);
+    loadLanes(du, s.du.data() + e);
+    loadLanes(dv, s.dv.data() + e);
+    loadLanes(negativeDv, s.negativeDv.data() + e);
     const Lanes value = du * (p.v - av) + negativeDv * (p.u - au);
     near |= (value < kBoundaryTolerance) & (value > -kBoundaryTolerance);
     const Mask towardsA = qpv * (au - p.u) - qpu * (av - p.v) > 0.0;

@@ -46,12 +46,18 @@ class NoReport final : public ReportSink {
 }  // namespace
 
 QString resolveImagePath(const QString& imagePath, const QString& projectFile) {
-  if (imagePath.isEmpty() || QFileInfo::exists(imagePath)) return imagePath;
+  if (imagePath.isEmpty()) return imagePath;
   const QDir projectFolder = QFileInfo(projectFile).absoluteDir();
   const QFileInfo written(imagePath);
-  const QString candidate = written.isRelative() ? projectFolder.filePath(imagePath)
-                                                 : projectFolder.filePath(written.fileName());
-  return QFileInfo::exists(candidate) ? candidate : imagePath;
+  // A relative path belongs to the project's folder, whatever folder the program runs in: an
+  // image of the same name there must not stand in for the project's own.
+  if (written.isRelative()) {
+    const QString beside = projectFolder.filePath(imagePath);
+    return QFileInfo::exists(beside) ? beside : imagePath;
+  }
+  if (QFileInfo::exists(imagePath)) return imagePath;
+  const QString moved = projectFolder.filePath(written.fileName());
+  return QFileInfo::exists(moved) ? moved : imagePath;
 }
 
 std::variant<std::unique_ptr<Project>, std::string> openProjectFile(const QString& path,

@@ -10,10 +10,11 @@
 
 namespace plk::io {
 
-// The file to read for an image path of a project: the path as written when that file exists;
-// otherwise a relative path is taken from the project file's folder, and a missing absolute
-// path gives way to a file of the same name beside the project file. When none of these exists
-// the path is returned as written, so that loading it fails with the usual message.
+// The file to read for an image path of a project: a relative path is taken from the project
+// file's folder when the file is there, and from the running folder otherwise; an absolute path
+// as written when that file exists, else a file of the same name beside the project file. When
+// none of these exists the path is returned as written, so that loading it fails with the usual
+// message.
 [[nodiscard]] QString resolveImagePath(const QString& imagePath, const QString& projectFile);
 
 // Whether an opened project gets its gradient matrices, which only the segmentation optimisation

@@ -52,9 +52,16 @@ class ProjectOpeningTest : public ::testing::Test {
   QString projectFile;
 };
 
+// Even when the program runs in a folder holding another image of the same name.
 TEST_F(ProjectOpeningTest, RelativePathsAreReadFromTheProjectFolderAndKeptAsWritten) {
   writeProject("l.bmp", "r.bmp");
+  QImage decoy(20, 8, QImage::Format_Grayscale8);
+  decoy.fill(99);
+  ASSERT_TRUE(decoy.save(QDir(root.path()).filePath(QStringLiteral("l.bmp")), "BMP"));
+  const QString runFolder = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(root.path()));
   auto opened = open();
+  ASSERT_TRUE(QDir::setCurrent(runFolder));
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Project>>(opened));
   const Project& project = *std::get<std::unique_ptr<Project>>(opened);
   EXPECT_EQ(project.leftImagePath, "l.bmp");

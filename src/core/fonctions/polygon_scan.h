@@ -49,7 +49,6 @@ class ShapeGrid {
       }
     }
   }
-  [[nodiscard]] const PolygonShape& shape() const { return *shape_; }
 
  private:
   void markEdgeBands();
